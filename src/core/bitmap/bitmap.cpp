@@ -1,0 +1,241 @@
+#include "bitmap/bitmap.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "bitmap/checked.h"
+
+namespace vorlino {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
+
+bool validDepth(int bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32; }
+
+}  // namespace
+
+PixelBuffer::PixelBuffer(std::size_t bytes) {
+  if (bytes == 0) return;
+  if (bytes >= kMapThreshold) {
+    auto total = checkedAdd(bytes, kHugePage);
+    if (!total) throw std::bad_alloc();
+    void* map = mmap(nullptr, *total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) throw std::bad_alloc();
+    auto base = reinterpret_cast<std::uintptr_t>(map);
+    auto aligned = (base + kHugePage - 1) & ~(kHugePage - 1);
+    data_ = reinterpret_cast<std::uint8_t*>(aligned);
+    madvise(data_, (bytes + kHugePage - 1) & ~(kHugePage - 1), MADV_HUGEPAGE);
+    mapping_ = map;
+    mappedBytes_ = *total;
+  } else {
+    data_ = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+    if (!data_) throw std::bad_alloc();
+  }
+  capacity_ = bytes;
+}
+
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept { swap(other); }
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
+  if (this != &other) {
+    release();
+    swap(other);
+  }
+  return *this;
+}
+
+PixelBuffer::~PixelBuffer() { release(); }
+
+void PixelBuffer::swap(PixelBuffer& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(capacity_, other.capacity_);
+  std::swap(mappedBytes_, other.mappedBytes_);
+  std::swap(mapping_, other.mapping_);
+}
+
+void PixelBuffer::release() noexcept {
+  if (mapping_) {
+    munmap(mapping_, mappedBytes_);
+  } else {
+    std::free(data_);
+  }
+  data_ = nullptr;
+  mapping_ = nullptr;
+  capacity_ = 0;
+  mappedBytes_ = 0;
+}
+
+Bitmap::Bitmap(int width, int height, int bitsPerPixel) { reset(width, height, bitsPerPixel); }
+
+Bitmap::Bitmap(const Bitmap& other) { assign(other); }
+
+Bitmap& Bitmap::operator=(const Bitmap& other) {
+  if (this != &other) assign(other);
+  return *this;
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept { swap(other); }
+
+Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
+  if (this != &other) {
+    Bitmap moved;
+    moved.swap(other);
+    swap(moved);
+  }
+  return *this;
+}
+
+void Bitmap::reset(int width, int height, int bitsPerPixel) {
+  reshape(width, height, bitsPerPixel, true);
+}
+
+void Bitmap::resetForOverwrite(int width, int height, int bitsPerPixel) {
+  reshape(width, height, bitsPerPixel, false);
+}
+
+void Bitmap::reshape(int width, int height, int bitsPerPixel, bool zero) {
+  if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide ||
+      !validDepth(bitsPerPixel))
+    throw std::length_error("bitmap size or depth out of range");
+  auto stride = rowStride(static_cast<std::size_t>(width), static_cast<unsigned>(bitsPerPixel));
+  auto bytes = bitmapBytes(static_cast<std::size_t>(width), static_cast<std::size_t>(height),
+                           static_cast<unsigned>(bitsPerPixel));
+  if (!stride || !bytes) throw std::length_error("bitmap too large");
+  std::vector<PaletteColor> palette;
+  if (bitsPerPixel <= 8) palette.resize(std::size_t{1} << bitsPerPixel);
+  if (*bytes > buffer_.capacity()) {
+    PixelBuffer fresh(*bytes);  // zero-filled
+    buffer_.swap(fresh);
+  } else if (zero && *bytes > 0) {
+    std::memset(buffer_.data(), 0, *bytes);
+  }
+  palette_.swap(palette);
+  width_ = width;
+  height_ = height;
+  bpp_ = bitsPerPixel;
+  stride_ = *stride;
+}
+
+void Bitmap::assign(const Bitmap& other) {
+  if (this == &other) return;
+  resetForOverwrite(other.width_, other.height_, other.bpp_);
+  if (other.byteCount() > 0) std::memcpy(buffer_.data(), other.buffer_.data(), other.byteCount());
+  palette_ = other.palette_;
+  Transparent = other.Transparent;
+  TransparentColor = other.TransparentColor;
+}
+
+void Bitmap::swap(Bitmap& other) noexcept {
+  buffer_.swap(other.buffer_);
+  palette_.swap(other.palette_);
+  std::swap(width_, other.width_);
+  std::swap(height_, other.height_);
+  std::swap(bpp_, other.bpp_);
+  std::swap(stride_, other.stride_);
+  std::swap(Transparent, other.Transparent);
+  std::swap(TransparentColor, other.TransparentColor);
+}
+
+void Bitmap::clear() noexcept {
+  PixelBuffer none;
+  buffer_.swap(none);
+  palette_.clear();
+  width_ = height_ = 0;
+  bpp_ = 24;
+  stride_ = 0;
+}
+
+void Bitmap::convertTo24() {
+  if (bpp_ == 24) return;
+  Bitmap out;
+  out.resetForOverwrite(width_, height_, 24);
+  const PaletteColor black{};
+  const std::size_t paletteSize = palette_.size();
+  for (int y = 0; y < height_; ++y) {
+    const std::uint8_t* src = row(y);
+    std::uint8_t* dst = out.row(y);
+    if (bpp_ == 32) {
+      for (int x = 0; x < width_; ++x) {
+        dst[3 * x] = src[4 * x];
+        dst[3 * x + 1] = src[4 * x + 1];
+        dst[3 * x + 2] = src[4 * x + 2];
+      }
+      continue;
+    }
+    const int shift = 8 - bpp_;
+    const unsigned mask = (1u << bpp_) - 1;
+    for (int x = 0; x < width_; ++x) {
+      const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_);
+      const unsigned index = (src[bit / 8] >> (shift - static_cast<int>(bit % 8))) & mask;
+      const PaletteColor& p = index < paletteSize ? palette_[index] : black;
+      dst[3 * x] = p.blue;
+      dst[3 * x + 1] = p.green;
+      dst[3 * x + 2] = p.red;
+    }
+  }
+  out.palette_ = std::move(palette_);
+  out.Transparent = Transparent;
+  out.TransparentColor = TransparentColor;
+  swap(out);
+}
+
+int Bitmap::pixelIndex(int x, int y) const {
+  const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_);
+  const int shift = 8 - bpp_ - static_cast<int>(bit % 8);
+  return (row(y)[bit / 8] >> shift) & ((1 << bpp_) - 1);
+}
+
+Color Bitmap::pixel(int x, int y) const {
+  if (bpp_ <= 8) {
+    const auto index = static_cast<std::size_t>(pixelIndex(x, y));
+    return index < palette_.size() ? toColor(palette_[index]) : kBlack;
+  }
+  const std::uint8_t* p = row(y) + static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_ / 8);
+  return rgb(p[2], p[1], p[0]);
+}
+
+void Bitmap::setPixel(int x, int y, Color colorOrIndex) {
+  if (bpp_ <= 8) {
+    const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_);
+    const int shift = 8 - bpp_ - static_cast<int>(bit % 8);
+    const unsigned mask = ((1u << bpp_) - 1) << shift;
+    std::uint8_t& b = row(y)[bit / 8];
+    b = static_cast<std::uint8_t>((b & ~mask) | ((colorOrIndex << shift) & mask));
+    return;
+  }
+  std::uint8_t* p = row(y) + static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_ / 8);
+  p[0] = blueOf(colorOrIndex);
+  p[1] = greenOf(colorOrIndex);
+  p[2] = redOf(colorOrIndex);
+  if (bpp_ == 32) p[3] = 255;
+}
+
+bool operator==(const Bitmap& a, const Bitmap& b) {
+  if (a.width_ != b.width_ || a.height_ != b.height_ || a.bpp_ != b.bpp_ ||
+      a.palette_ != b.palette_ || a.Transparent != b.Transparent ||
+      a.TransparentColor != b.TransparentColor)
+    return false;
+  const std::size_t used = (static_cast<std::size_t>(a.width_) * a.bpp_ + 7) / 8;
+  const int tailBits = static_cast<int>((static_cast<std::size_t>(a.width_) * a.bpp_) % 8);
+  for (int y = 0; y < a.height_; ++y) {
+    const std::uint8_t* ra = a.row(y);
+    const std::uint8_t* rb = b.row(y);
+    if (tailBits == 0) {
+      if (used && std::memcmp(ra, rb, used) != 0) return false;
+      continue;
+    }
+    // Ignore the unused low bits of the last byte of a palette row.
+    if (used > 1 && std::memcmp(ra, rb, used - 1) != 0) return false;
+    const unsigned mask = (0xFF00u >> tailBits) & 0xFF;
+    if (((ra[used - 1] ^ rb[used - 1]) & mask) != 0) return false;
+  }
+  return true;
+}
+
+}  // namespace vorlino
