@@ -14,7 +14,7 @@ cmake --build build -j2
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORLINO_SANITIZE=ON \
   -DVORLINO_BUILD_UI=OFF -DVORLINO_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-O1" >/dev/null
-cmake --build build-asan -j2 --target core_tests
+cmake --build build-asan -j2
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j2 -R '^[A-Z]')
 
