@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "compose/resample.h"
 
@@ -24,8 +25,8 @@ __extension__ typedef __float128 Quad;
 // A kernel formula, given as a function of a "one" of the type to compute in, rounded once to
 // float. Long double (64 bits) is accurate to a few of its ulps for the cancellation-free forms
 // used here; only when that lands within reach of a float tie is the formula evaluated again in
-// quad precision (113 bits, exact for these cubics in floats), so that ties round as the exact
-// value says at the cost of a rare slow evaluation.
+// quad precision (113 bits: exact for these cubics of floats wherever a tie is possible), so that
+// near-ties round as the exact value says, at the cost of a rare slow evaluation.
 template <class Formula>
 float roundOnce(Formula formula) {
   const long double v = formula(1.0L);
@@ -116,8 +117,12 @@ float HermiteFilter(float x) {
   if (t >= 1.0f) return 0.0f;
   return roundOnce([t](auto one) {
     using T = decltype(one);
-    const T u = one - t;
-    return u * u * (one + 2 * T{t});
+    if constexpr (std::is_same_v<T, Quad>) {
+      return (2 * T{t} - 3) * t * t + 1;  // exact in quad wherever a tie is within reach
+    } else {
+      const T u = one - t;
+      return u * u * (one + 2 * T{t});
+    }
   });
 }
 
@@ -137,7 +142,7 @@ float SplineFilter(float x) {
     const float s = toFloat(static_cast<double>(t) * t);
     return roundOnce([t, s](auto one) {
       using T = decltype(one);
-      return T{s} * t / 2 - s + 2 * one / 3;
+      return (3 * T{s} * t - 6 * T{s} + 4) / 6;  // s t / 2 - s + 2/3, numerator exact
     });
   }
   if (t < 2.0f) {
@@ -154,7 +159,7 @@ float Lanczos3Filter(float x) {
   const float t = std::fabs(x);
   if (t >= 3.0f) return 0.0f;
   const double first = toFloat(sinc(t));
-  return toFloat(first * sinc(t / 3.0f));
+  return roundProductToFloat(first, sinc(t / 3.0f));
 }
 
 float MitchellFilter(float x) {
