@@ -30,6 +30,8 @@ class TestPrevNextButton : public QObject {
     QTest::newRow("down themed") << int(stDown) << true << r(-1, -(h + 2), w + 1, h + 1);
     QTest::newRow("right themed") << int(stRight) << true << r(-(w + 2), -1, w + 1, h + 1);
   }
+  void cleanup() { setVisualStylesEnabled(false); }
+
   void upDownRectShowsOneHalf() {
     QFETCH(int, style);
     QFETCH(bool, themed);
@@ -47,6 +49,9 @@ class TestPrevNextButton : public QObject {
     const TUpDown::Arrow wanted =
         style == stDown || style == stRight ? TUpDown::udSecond : TUpDown::udFirst;
     QCOMPARE(button.upDown()->arrowAt(centre), wanted);
+    // The wanted arrow fills the button exactly: all of its frame shows, nothing of the other.
+    const QRect shown = button.upDown()->arrowRect(wanted).translated(button.upDown()->pos());
+    if (!themed) QCOMPARE(shown, button.rect());
     QCOMPARE(button.upDown()->orientation(),
              style == stDown || style == stUp ? Qt::Vertical : Qt::Horizontal);
     setVisualStylesEnabled(false);

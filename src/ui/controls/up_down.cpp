@@ -27,15 +27,17 @@ QSize TUpDown::sizeHint() const {
 
 QRect TUpDown::arrowRect(Arrow arrow) const {
   if (arrow == udNone) return {};
+  // Two equal halves; an odd size leaves the middle line between them, so that either arrow can
+  // be shown whole on its own (the previous/next button lets its parent clip the other).
   const QRect r = rect();
   if (orientation_ == Qt::Vertical) {
     const int half = r.height() / 2;
     return arrow == udFirst ? QRect(0, 0, r.width(), half)
-                            : QRect(0, half, r.width(), r.height() - half);
+                            : QRect(0, r.height() - half, r.width(), half);
   }
   const int half = r.width() / 2;
   return arrow == udFirst ? QRect(0, 0, half, r.height())
-                          : QRect(half, 0, r.width() - half, r.height());
+                          : QRect(r.width() - half, 0, half, r.height());
 }
 
 TUpDown::Arrow TUpDown::arrowAt(const QPoint& pos) const {
@@ -60,6 +62,7 @@ void TUpDown::setPressed(Arrow arrow) {
 
 void TUpDown::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  painter.fillRect(rect(), palette().color(QPalette::Button));
   QStyle* st = style();
   for (Arrow arrow : {udFirst, udSecond}) {
     QStyleOptionButton option;
