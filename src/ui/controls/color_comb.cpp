@@ -13,12 +13,21 @@ struct Rgb {
   double r, g, b;
 };
 
-Rgb operator+(Rgb a, Rgb b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
-Rgb operator-(Rgb a, Rgb b) { return {a.r - b.r, a.g - b.g, a.b - b.b}; }
-Rgb operator*(double k, Rgb a) { return {k * a.r, k * a.g, k * a.b}; }
+Rgb operator+(Rgb a, Rgb b) {
+  return {a.r + b.r, a.g + b.g, a.b + b.b};
+}
+Rgb operator-(Rgb a, Rgb b) {
+  return {a.r - b.r, a.g - b.g, a.b - b.b};
+}
+Rgb operator*(double k, Rgb a) {
+  return {k * a.r, k * a.g, k * a.b};
+}
 
-std::uint8_t toByte(double fraction) {
-  return static_cast<std::uint8_t>(std::clamp(roundEven(fraction * 255.0), 0, 255));
+constexpr int kRings = kCombLevels - 1;
+
+// A colour channel given in sixths of full intensity, scaled to 0..255.
+std::uint8_t channel(double sixths) {
+  return static_cast<std::uint8_t>(std::clamp(roundEven(sixths * 255.0 / kRings), 0, 255));
 }
 
 bool within(const CombCell& c, QPoint p, int reach) {
@@ -29,7 +38,9 @@ bool within(const CombCell& c, QPoint p, int reach) {
 
 }  // namespace
 
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int roundEven(double v) {
+  return static_cast<int>(std::nearbyint(v));
+}
 
 TCombArray buildColorComb(double brightness) {
   const double reach = 2.0 * kCombRadius * std::cos(30 * kDeg) / 2.0;  // about 54.56
@@ -46,19 +57,21 @@ TCombArray buildColorComb(double brightness) {
   const Rgb corner[7] = {{1, 0, 1}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                          {0, 1, 1}, {0, 0, 1}, {1, 0, 1}};
   const Rgb centre{brightness, brightness, brightness};
-  constexpr int kRings = kCombLevels - 1;
 
   TCombArray cells;
   cells.reserve(kCombCellCount);
-  cells.push_back({0, 0, rgb(toByte(centre.r), toByte(centre.g), toByte(centre.b))});
+  const std::uint8_t z = channel(kRings * brightness);
+  cells.push_back({0, 0, rgb(z, z, z)});
   for (int d = 0; d < 6; ++d) {
     for (int k = 1; k <= kRings; ++k) {
       for (int j = 0; j < k; ++j) {
         const double x = (k * kx[d] + j * (kx[d + 1] - kx[d])) / kRings;
         const double y = (k * ky[d] + j * (ky[d + 1] - ky[d])) / kRings;
-        const Rgb c = centre + (1.0 / kRings) * (k * (corner[d] - centre) +
-                                                 j * (corner[d + 1] - corner[d]));
-        cells.push_back({roundEven(x), roundEven(y), rgb(toByte(c.r), toByte(c.g), toByte(c.b))});
+        // Kept in sixths and divided last, so that exact halves stay exact halves.
+        const Rgb sixths = double(kRings) * centre + double(k) * (corner[d] - centre) +
+                           double(j) * (corner[d + 1] - corner[d]);
+        cells.push_back({roundEven(x), roundEven(y),
+                         rgb(channel(sixths.r), channel(sixths.g), channel(sixths.b))});
       }
     }
   }
@@ -66,10 +79,10 @@ TCombArray buildColorComb(double brightness) {
 }
 
 TCombArray buildGreyRow() {
-  const int step = roundEven(kCombCell * std::cos(30 * kDeg) / 2.0);  // 5
-  const int upper = (kCombCell / 4) * 3;  // 6
+  const int step = roundEven(kCombCell * std::cos(30 * kDeg) / 2.0);                   // 5
+  const int upper = (kCombCell / 4) * 3;                                               // 6
   const int lower = upper + roundEven(kCombCell * (1.0 + std::sin(30 * kDeg)) / 2.0);  // 14
-  const int first = 3 * kCombCell;  // 33
+  const int first = 3 * kCombCell;                                                     // 33
 
   TCombArray cells;
   cells.reserve(kGreyCellCount);

@@ -12,7 +12,7 @@
 
 namespace vorlino {
 
-inline constexpr int kCombLevels = 7;  // hexagon rings, centre included
+inline constexpr int kCombLevels = 7;                          // hexagon rings, centre included
 inline constexpr int kCombRadius = 8 * 18 * kCombLevels / 16;  // 63: half the comb square's side
 inline constexpr int kCombCell = 11;  // size of one hexagon, corner to corner
 inline constexpr int kCombCellCount = 1 + 6 * (1 + 2 + 3 + 4 + 5 + 6);  // 127
@@ -46,9 +46,9 @@ int hitGreyRow(const TCombArray& cells, QPoint p);
 
 // The three areas of custom mode, laid out under the palette's normal height.
 struct CombLayout {
-  QRect combSquare;  // 126 x 126, the comb's centre in its middle
-  QRect greyRow;  // overlaps the comb square's last 4 pixel rows
-  QRect brightnessBar;  // 20 wide at the comb square's right edge
+  QRect combSquare;      // 126 x 126, the comb's centre in its middle
+  QRect greyRow;         // overlaps the comb square's last 4 pixel rows
+  QRect brightnessBar;   // 20 wide at the comb square's right edge
   int windowHeight = 0;  // height of the palette window in custom mode
   QPoint combCentre() const { return combSquare.topLeft() + QPoint(kCombRadius, kCombRadius); }
 };

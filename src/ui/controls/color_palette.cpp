@@ -55,18 +55,36 @@ constexpr std::array<NamedColor, kPaletteCellCount> kPalette = {{
 }};
 
 constexpr std::array<const char*, kSystemCellCount> kSystemNames = {
-    "scroll bar",       "background",       "active caption",
-    "inactive caption", "menu",             "window",
-    "window frame",     "menu text",        "window text",
-    "caption text",     "active border",    "inactive border",
-    "application workspace", "highlight",   "highlight text",
-    "button face",      "button shadow",    "gray text",
-    "button text",      "inactive caption text", "button highlight",
-    "3D dark shadow",   "3D light",         "info text",
+    "scroll bar",
+    "background",
+    "active caption",
+    "inactive caption",
+    "menu",
+    "window",
+    "window frame",
+    "menu text",
+    "window text",
+    "caption text",
+    "active border",
+    "inactive border",
+    "application workspace",
+    "highlight",
+    "highlight text",
+    "button face",
+    "button shadow",
+    "gray text",
+    "button text",
+    "inactive caption text",
+    "button highlight",
+    "3D dark shadow",
+    "3D light",
+    "info text",
     "info background",
 };
 
-bool isGridCell(const PaletteShape& shape, int cell) { return cell >= 0 && cell <= shape.lastCell(); }
+bool isGridCell(const PaletteShape& shape, int cell) {
+  return cell >= 0 && cell <= shape.lastCell();
+}
 
 // Where the arrow keys go when they leave the grid past its start or its end.
 int beforeFirst(const PaletteShape& s) {

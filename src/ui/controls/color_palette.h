@@ -13,7 +13,7 @@ namespace vorlino {
 
 // Cell indices of the palette. 0..39 named colours, 40..64 system colours.
 inline constexpr int kNoCell = -1;
-inline constexpr int kCustomCell = -2;  // the custom button (custom mode)
+inline constexpr int kCustomCell = -2;   // the custom button (custom mode)
 inline constexpr int kDefaultCell = -3;  // the default button
 inline constexpr int kPaletteCellCount = 40;
 inline constexpr int kSystemCellCount = 25;
@@ -21,7 +21,7 @@ inline constexpr int kFirstSystemCell = kPaletteCellCount;
 
 inline constexpr int kCellSize = 18;
 inline constexpr int kColumns = 8;
-inline constexpr int kRows = (kPaletteCellCount + kColumns - 1) / kColumns;  // 5
+inline constexpr int kRows = (kPaletteCellCount + kColumns - 1) / kColumns;       // 5
 inline constexpr int kSystemRows = (kSystemCellCount + kColumns - 1) / kColumns;  // 4
 inline constexpr int kEdge = 2;  // width of a 3-D edge
 inline constexpr int kDefaultPopupSpacing = 8;
@@ -45,8 +45,8 @@ Color fromQColor(const QColor& c);
 // What decides the palette's shape.
 struct PaletteShape {
   bool showSystemColors = false;
-  bool hasDefault = false;  // a default caption is set
-  bool hasCustom = false;  // a custom caption is set
+  bool hasDefault = false;             // a default caption is set
+  bool hasCustom = false;              // a custom caption is set
   int spacing = kDefaultPopupSpacing;  // horizontal margin, never negative
   int lastCell() const { return showSystemColors ? kFirstSystemCell + kSystemCellCount - 1 : 39; }
 };
@@ -55,11 +55,11 @@ struct PaletteShape {
 struct PaletteLayout {
   PaletteShape shape;
   int width = 0;
-  int height = 0;  // normal height; custom mode adds the comb below
+  int height = 0;       // normal height; custom mode adds the comb below
   QRect defaultButton;  // empty when not shown
-  QRect customButton;  // empty when not shown; the hit area
-  QRect customFace;  // the part of the custom button drawn as a button, under an etched line
-  QRect customSwatch;  // the small swatch at the custom button's right end
+  QRect customButton;   // empty when not shown; the hit area
+  QRect customFace;     // the part of the custom button drawn as a button, under an etched line
+  QRect customSwatch;   // the small swatch at the custom button's right end
 };
 
 // Lays the palette out; captionSize is the size of the larger caption in the caption font (ignored

@@ -1,10 +1,10 @@
 #include "controls/color_picker.h"
 
+#include <qdrawutil.h>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
-#include <qdrawutil.h>
 
 #include "controls/color_palette.h"
 #include "controls/color_popup.h"
@@ -43,14 +43,30 @@ void TColorPicker::setColor(Color c) {
   update();
 }
 
-QString TColorPicker::customText() const { return popup_->customText(); }
-void TColorPicker::setCustomText(const QString& text) { popup_->setCustomText(text); }
-QString TColorPicker::defaultText() const { return popup_->defaultText(); }
-void TColorPicker::setDefaultText(const QString& text) { popup_->setDefaultText(text); }
-int TColorPicker::popupSpacing() const { return popup_->spacing(); }
-void TColorPicker::setPopupSpacing(int spacing) { popup_->setSpacing(spacing); }
-bool TColorPicker::showSystemColors() const { return popup_->showSystemColors(); }
-void TColorPicker::setShowSystemColors(bool show) { popup_->setShowSystemColors(show); }
+QString TColorPicker::customText() const {
+  return popup_->customText();
+}
+void TColorPicker::setCustomText(const QString& text) {
+  popup_->setCustomText(text);
+}
+QString TColorPicker::defaultText() const {
+  return popup_->defaultText();
+}
+void TColorPicker::setDefaultText(const QString& text) {
+  popup_->setDefaultText(text);
+}
+int TColorPicker::popupSpacing() const {
+  return popup_->spacing();
+}
+void TColorPicker::setPopupSpacing(int spacing) {
+  popup_->setSpacing(spacing);
+}
+bool TColorPicker::showSystemColors() const {
+  return popup_->showSystemColors();
+}
+void TColorPicker::setShowSystemColors(bool show) {
+  popup_->setShowSystemColors(show);
+}
 
 void TColorPicker::setIndicatorBorder(TIndicatorBorder border) {
   if (border == indicatorBorder_) return;

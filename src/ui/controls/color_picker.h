@@ -75,9 +75,9 @@ class TColorPicker : public QWidget {
   QSize sizeHint() const override { return {45, 22}; }
 
  signals:
-  void changed();  // the selection colour changed
+  void changed();          // the selection colour changed
   void defaultSelected();  // the default button (or nothing, with Enter) was taken
-  void dropChanged();  // the palette opened or closed
+  void dropChanged();      // the palette opened or closed
   void clicked();
   void doubleClicked();
 

@@ -1,5 +1,6 @@
 #include "controls/color_popup.h"
 
+#include <qdrawutil.h>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHelpEvent>
@@ -11,7 +12,6 @@
 #include <QPolygon>
 #include <QScreen>
 #include <QToolTip>
-#include <qdrawutil.h>
 
 namespace vorlino {
 namespace {
@@ -231,7 +231,8 @@ TColorPopup::Hint TColorPopup::hintAt(QPoint p) {
   } else if (cell == kDefaultCell || cell == kCustomCell) {
     h.text = ownerHint(cell);
     h.area = cell == kDefaultCell ? layout_.defaultButton : layout_.customButton;
-  } else if (customMode_ && (dragArea_ == daBar || (dragArea_ == daNone && comb_.brightnessBar.contains(p)))) {
+  } else if (customMode_ &&
+             (dragArea_ == daBar || (dragArea_ == daNone && comb_.brightnessBar.contains(p)))) {
     h.text = QStringLiteral("Intensité: %1%").arg(roundEven(brightness_ * 100.0));
     h.at = QPoint(comb_.brightnessBar.right() + 1, p.y() - 8);
     h.msecs = kCustomHintMsecs;
@@ -289,14 +290,15 @@ void TColorPopup::mousePressEvent(QMouseEvent* event) {
   update();
 }
 
-void TColorPopup::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+void TColorPopup::mouseDoubleClickEvent(QMouseEvent* event) {
+  mousePressEvent(event);
+}
 
 void TColorPopup::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   const int cell = hitTest(p);
   setHot(cell);
-  if ((event->buttons() & Qt::LeftButton) && cell == kNoCell && customMode_)
-    handleCustomDrag(p);
+  if ((event->buttons() & Qt::LeftButton) && cell == kNoCell && customMode_) handleCustomDrag(p);
 }
 
 void TColorPopup::mouseReleaseEvent(QMouseEvent* event) {
@@ -457,7 +459,8 @@ void TColorPopup::paintEvent(QPaintEvent*) {
   const int right = layout_.width - kEdge - layout_.shape.spacing - 1;
   if (layout_.shape.showSystemColors) {
     const int y = (cellRect(layout_, kPaletteCellCount - 1).bottom() +
-                   cellRect(layout_, kFirstSystemCell).top()) / 2;
+                   cellRect(layout_, kFirstSystemCell).top()) /
+                  2;
     qDrawShadeLine(&p, left, y, right, y, palette(), true, 1, 0);
     for (int cell = kFirstSystemCell; cell <= layout_.shape.lastCell(); ++cell)
       paintCell(p, cellRect(layout_, cell), cell);

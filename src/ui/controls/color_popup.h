@@ -35,7 +35,9 @@ class TColorPopup : public QWidget {
   // Hints: whether they are shown, and the owner's text for the default button (kDefaultCell), the
   // custom button (kCustomCell) and empty space (kNoCell).
   void setShowHints(bool show) { showHints_ = show; }
-  void setHintProvider(std::function<QString(int cell)> provider) { hintProvider_ = std::move(provider); }
+  void setHintProvider(std::function<QString(int cell)> provider) {
+    hintProvider_ = std::move(provider);
+  }
 
   // Marks the cell holding colour c as the current one: nothing for kNoColor, the default button
   // for kDefaultColor, a system cell for a symbolic system colour (when shown), otherwise the first
@@ -64,7 +66,7 @@ class TColorPopup : public QWidget {
   struct Hint {
     QString text;
     QRect area;
-    QPoint at;  // where the hint is shown, window coordinates
+    QPoint at;       // where the hint is shown, window coordinates
     int msecs = -1;  // how long it stays; -1: the platform default
   };
   Hint hintAt(QPoint p);
