@@ -268,8 +268,7 @@ bool TColorPopup::event(QEvent* event) {
     if (h.text.isEmpty()) {
       QToolTip::hideText();
     } else {
-      const QRect area = h.area.isEmpty() ? QRect() : h.area;
-      QToolTip::showText(mapToGlobal(h.at), h.text, this, area, h.msecs);
+      QToolTip::showText(mapToGlobal(h.at), h.text, this, h.area, h.msecs);
     }
     return true;
   }
