@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorlino::DecodeLimits limits;
   limits.maxPixels = std::uint64_t{1} << 24;  // keeps one run within the fuzzer's memory budget
   const vorlino::CodecResult r = vorlino::readTiff(in, out, limits);
-  if (r.ok() && (out.empty() || static_cast<std::uint64_t>(out.width()) * out.height() >
-                                    limits.maxPixels))
+  if (r.ok() &&
+      (out.empty() || static_cast<std::uint64_t>(out.width()) * out.height() > limits.maxPixels))
     __builtin_trap();
   if (!r.ok() && !out.empty()) __builtin_trap();
   return 0;

@@ -28,7 +28,9 @@ inline std::filesystem::path corpusDir() {
   return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
 }
 
-inline std::filesystem::path testDataDir() { return VORLINO_TEST_DATA; }
+inline std::filesystem::path testDataDir() {
+  return VORLINO_TEST_DATA;
+}
 
 // Reads a reference PNG as 24-bit RGB through libpng's simplified interface, independent of the
 // decoder under test. Returns an empty bitmap when the file cannot be read.

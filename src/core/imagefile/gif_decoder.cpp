@@ -55,7 +55,8 @@ class GifHandle {
 CodecResult gifFailure(const GifFileType* gif) {
   const int code = gif->Error;
   const char* text = GifErrorString(code);
-  CodecError kind = code == D_GIF_ERR_NOT_ENOUGH_MEM ? CodecError::ceNoMemory : CodecError::ceDamaged;
+  CodecError kind =
+      code == D_GIF_ERR_NOT_ENOUGH_MEM ? CodecError::ceNoMemory : CodecError::ceDamaged;
   return CodecResult::fail(kind, text ? text : "giflib error");
 }
 

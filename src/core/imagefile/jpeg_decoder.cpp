@@ -102,7 +102,9 @@ void stepReadHeader(JpegState& s) {
   jpeg_read_header(&s.cinfo, TRUE);
 }
 
-void stepSizeOutput(JpegState& s) { jpeg_calc_output_dimensions(&s.cinfo); }
+void stepSizeOutput(JpegState& s) {
+  jpeg_calc_output_dimensions(&s.cinfo);
+}
 
 void stepDecode(JpegState& s) {
   jpeg_decompress_struct& c = s.cinfo;

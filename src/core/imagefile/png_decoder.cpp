@@ -162,8 +162,8 @@ CodecResult readPng(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noe
 
     if (s.outBits <= 8) {
       auto& palette = picture.palette();  // 2^bits black entries; PLTE fills the first ones
-      const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.paletteSize),
-                                               palette.size());
+      const auto count =
+          std::min<std::size_t>(static_cast<std::size_t>(s.paletteSize), palette.size());
       for (std::size_t i = 0; i < count; ++i)
         palette[i] = {s.palette[i].blue, s.palette[i].green, s.palette[i].red, 0};
     }

@@ -41,7 +41,9 @@ tsize_t readTiffBytes(thandle_t h, tdata_t dst, tsize_t n) {
   return static_cast<tsize_t>(take);
 }
 
-tsize_t writeTiffBytes(thandle_t, tdata_t, tsize_t) { return -1; }
+tsize_t writeTiffBytes(thandle_t, tdata_t, tsize_t) {
+  return -1;
+}
 
 toff_t seekTiff(thandle_t h, toff_t offset, int whence) {
   auto& src = *static_cast<TiffSource*>(h);
@@ -55,8 +57,12 @@ toff_t seekTiff(thandle_t h, toff_t offset, int whence) {
   return target;
 }
 
-int closeTiff(thandle_t) { return 0; }
-toff_t sizeOfTiff(thandle_t h) { return static_cast<TiffSource*>(h)->size; }
+int closeTiff(thandle_t) {
+  return 0;
+}
+toff_t sizeOfTiff(thandle_t h) {
+  return static_cast<TiffSource*>(h)->size;
+}
 
 // The buffer is already in memory: hand it to libtiff as a mapped file, so that raw strips are
 // read in place instead of being copied. libtiff does not write to a file opened for reading.
@@ -78,10 +84,12 @@ int onTiffError(TIFF*, void* user, const char* module, const char* fmt, va_list 
   return 1;  // handled: nothing reaches the process-wide handlers
 }
 
-// The fax decoders only warn when the coded data stops before the last line, and fill the rest
-// with white; such a file is truncated.
+// Two warnings mean that the file ends early, and libtiff carries on regardless: the fax
+// decoders fill the missing lines with white, and the directory reader drops a tag whose values
+// lie past the end of the file (a lost colour map turns a palette image into grey).
 int onTiffWarning(TIFF*, void* user, const char*, const char* fmt, va_list) {
-  if (fmt && std::strstr(fmt, "Premature EOF")) static_cast<TiffReport*>(user)->dataMissing = true;
+  if (fmt && (std::strstr(fmt, "Premature EOF") || std::strstr(fmt, "IO error during reading")))
+    static_cast<TiffReport*>(user)->dataMissing = true;
   return 1;
 }
 
@@ -178,8 +186,7 @@ CodecResult readPaletteForm(TIFF* tif, int width, int height, Bitmap& picture,
 CodecResult readThroughRgba(TIFF* tif, int width, int height, Bitmap& picture,
                             const TiffReport& report) {
   char reason[1024] = {};
-  if (!TIFFRGBAImageOK(tif, reason))
-    return CodecResult::fail(CodecError::ceUnsupported, reason);
+  if (!TIFFRGBAImageOK(tif, reason)) return CodecResult::fail(CodecError::ceUnsupported, reason);
   picture.resetForOverwrite(width, height, 32);
   auto* raster = reinterpret_cast<std::uint32_t*>(picture.bits());
   if (!TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(width),
@@ -188,7 +195,8 @@ CodecResult readThroughRgba(TIFF* tif, int width, int height, Bitmap& picture,
     return tiffFailure(report, "cannot read image");
   for (int y = 0; y < height; ++y) {
     std::uint8_t* p = picture.row(y);
-    const std::uint32_t* src = raster + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    const std::uint32_t* src =
+        raster + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     for (int x = 0; x < width; ++x, p += 4) {
       const std::uint32_t v = src[x];
       p[0] = static_cast<std::uint8_t>(TIFFGetB(v));
@@ -234,8 +242,9 @@ CodecResult readTiff(ByteReader& in, Bitmap& out, const DecodeLimits& limits) no
     Bitmap picture;
     CodecResult read = isPaletteForm(tif) ? readPaletteForm(tif, w, h, picture, report)
                                           : readThroughRgba(tif, w, h, picture, report);
+    if (report.dataMissing)
+      return CodecResult::fail(CodecError::ceDamaged, "premature end of data");
     if (!read.ok()) return read;
-    if (report.dataMissing) return CodecResult::fail(CodecError::ceDamaged, "premature end of data");
     out = std::move(picture);
     return CodecResult::success();
   });
