@@ -370,6 +370,10 @@ Bytes writeGif(int screenWidth, int screenHeight, const std::vector<GifFrame>& f
                        static_cast<GifByteType>(100 - i)});
     ColorMapObject* localMap =
         fr.colorCount ? GifMakeMapObject(fr.colorCount, local.data()) : nullptr;
+    // giflib's encoder forgets the previous frame's copy of a local table when a frame without
+    // one follows: release it here.
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
     EGifPutImageDesc(gif, fr.left, fr.top, fr.width, fr.height, fr.interlaced, localMap);
     const int colours = fr.colorCount ? fr.colorCount : 4;
     std::vector<std::vector<GifPixelType>> rows(static_cast<std::size_t>(fr.height));
