@@ -10,6 +10,7 @@
 // hand on half a picture. Warnings are never printed.
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <jerror.h>
@@ -111,14 +112,14 @@ void stepDecode(JpegState& s) {
   jpeg_start_decompress(&c);
   while (c.output_scanline < c.output_height) {
     std::uint8_t* dst = s.bits + s.stride * c.output_scanline;
-    if (s.kind == OutputKind::okBgr) {
-      JSAMPROW rows[1] = {dst};
-      jpeg_read_scanlines(&c, rows, 1);
-    } else {
-      JSAMPROW rows[1] = {s.cmykRow};
-      if (jpeg_read_scanlines(&c, rows, 1) == 1)
-        cmykToBgr(s.cmykRow, dst, c.output_width, s.kind == OutputKind::okCmykAdobe);
+    const bool cmyk = s.kind != OutputKind::okBgr;
+    JSAMPROW rows[1] = {cmyk ? s.cmykRow : dst};
+    // The memory source never suspends; a row that does not come is a decoder fault.
+    if (jpeg_read_scanlines(&c, rows, 1) != 1) {
+      std::strcpy(s.err.message, "no scanline");
+      std::longjmp(s.err.jump, 1);
     }
+    if (cmyk) cmykToBgr(s.cmykRow, dst, c.output_width, s.kind == OutputKind::okCmykAdobe);
   }
   jpeg_finish_decompress(&c);
 }
