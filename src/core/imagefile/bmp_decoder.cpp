@@ -153,6 +153,9 @@ CodecResult readDib(ByteReader& in, const DibLayout& layout, Bitmap& out,
   // The pixels start at the offset the file header gives when it is plausible, else right after
   // the palette (packed DIBs, and files whose offset field is zero or wrong).
   std::size_t pixelStart = in.position();
+  // Deeper pictures may carry an optional colour table, which packed DIBs must step over.
+  if (bpp > 8 && h.colorsUsed > 0)
+    pixelStart += std::min<std::size_t>(in.remaining(), entryBytes * h.colorsUsed);
   if (layout.pixelOffset >= headerStart + h.size && layout.pixelOffset < in.size())
     pixelStart = layout.pixelOffset;
   in.seek(pixelStart);

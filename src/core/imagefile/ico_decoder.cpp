@@ -24,7 +24,7 @@ constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A
 
 struct Entry {
   std::size_t offset = 0;
-  std::size_t bytes = 0;  // as far as the file holds them
+  std::size_t bytes = 0;  // from the offset to the end of the file
   bool png = false;
   std::uint64_t area = 0;
   unsigned depth = 0;
@@ -158,13 +158,14 @@ CodecResult readIco(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noe
     Entry best;
     bool found = false;
     for (unsigned i = 0; i < count; ++i) {
-      in.skip(8);  // width, height, colours, reserved, planes, bit count: often unreliable
-      const std::uint32_t bytes = in.u32le();
+      // Sizes, depth and byte count of the directory are often zero or wrong: the image's own
+      // header tells what it is and how much it needs.
+      in.skip(12);
       const std::uint32_t offset = in.u32le();
       Entry e;
       e.offset = base + offset;
       if (offset == 0 || e.offset >= in.size()) continue;
-      e.bytes = std::min<std::size_t>(bytes, in.size() - e.offset);
+      e.bytes = in.size() - e.offset;
       if (!probe(in.data() + e.offset, e)) continue;
       if (!found || e.area > best.area || (e.area == best.area && e.depth > best.depth)) {
         best = e;
@@ -174,14 +175,10 @@ CodecResult readIco(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noe
     if (!found) return CodecResult::fail(CodecError::ceDamaged, "no readable icon image");
 
     Bitmap pic;
-    if (best.png) {
-      ByteReader sub(in.data() + best.offset, best.bytes);
-      if (auto r = readPngImage(sub, pic, limits); !r.ok()) return r;
-    } else {
-      // The directory's byte count is often wrong for DIB images; their headers say what they need.
-      ByteReader sub(in.data() + best.offset, in.size() - best.offset);
-      if (auto r = readDibImage(sub, pic, limits); !r.ok()) return r;
-    }
+    ByteReader sub(in.data() + best.offset, best.bytes);
+    if (auto r = best.png ? readPngImage(sub, pic, limits) : readDibImage(sub, pic, limits);
+        !r.ok())
+      return r;
     out.swap(pic);
     return CodecResult::success();
   });

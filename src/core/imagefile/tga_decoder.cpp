@@ -59,7 +59,7 @@ CodecResult readTarga(ByteReader& in, Bitmap& out, const DecodeLimits& limits) n
                                      : d == 8;
     if (!depthOk) return CodecResult::fail(CodecError::ceUnsupported, "pixel depth");
     const unsigned e = h.mapEntryBits;
-    if (h.mapType == 1 && h.mapLength > 0 && e != 15 && e != 16 && e != 24 && e != 32)
+    if (kind == 1 && e != 15 && e != 16 && e != 24 && e != 32)
       return CodecResult::fail(CodecError::ceUnsupported, "colour map entry size");
     if (kind == 1 && h.mapLength == 0)
       return CodecResult::fail(CodecError::ceDamaged, "empty colour map");
@@ -69,7 +69,7 @@ CodecResult readTarga(ByteReader& in, Bitmap& out, const DecodeLimits& limits) n
     const PixelMasks m555 = masks555();
     std::vector<PaletteColor> map;
     if (h.mapType == 1 && h.mapLength > 0) {
-      const std::size_t entryBytes = (e + 7) / 8;
+      const std::size_t entryBytes = (e + 7) / 8;  // a map beside true colour is only skipped
       const std::uint8_t* p = in.take(entryBytes * h.mapLength);
       if (!p) return CodecResult::fail(CodecError::ceDamaged, "colour map truncated");
       if (kind == 1) {
