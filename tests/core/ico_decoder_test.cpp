@@ -138,7 +138,7 @@ TEST(IcoDecoderTest, DamagedIconsFail) {
   bad[2] = 3;  // neither icon nor cursor
   EXPECT_EQ(decode(bad, target).error, CodecError::ceSignature);
   bad = good;
-  bad[18] = 0xF0;  // image offset past the end of the file
+  bad[20] = 0xF0;  // image offset past the end of the file
   EXPECT_FALSE(decode(bad, target).ok());
   bad = good;
   bad[6 + 16 + 4] = bad[6 + 16 + 5] = 0xFF;  // width 65535: more than the bytes hold

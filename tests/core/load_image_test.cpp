@@ -65,6 +65,21 @@ TEST_F(LoadImageTest, ReadsByExtensionWhateverItsCase) {
   EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(LoadImageTest, UpperAndLowerCaseJpegNamesReachTheSameDecoder) {
+  const fs::path sample = fs::path(VORLINO_SHARED_DIR) / "testimages/jpeg/testorig.jpg";
+  if (!decoderAvailable(DecoderKind::dkJpeg) || !fs::exists(sample))
+    GTEST_SKIP() << "needs the JPEG decoder and the sample corpus";
+  test::ScriptedPrompts prompts;
+  fs::copy_file(sample, dir_ / "photo.JPG");
+  fs::copy_file(sample, dir_ / "photo.jpg");
+  std::string upper = (dir_ / "photo.JPG").string(), lower = (dir_ / "photo.jpg").string();
+  Bitmap a, b;
+  EXPECT_EQ(LoadImageFile(upper, a, ""), 1);
+  EXPECT_EQ(LoadImageFile(lower, b, ""), 1);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a.width(), 227);
+}
+
 TEST_F(LoadImageTest, EveryFailureGivesTheOneMessageAndKeepsTheTarget) {
   test::ScriptedPrompts prompts;
   Bitmap target(2, 2, 24);

@@ -91,7 +91,7 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
   });
 }
 
-int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder) {
+int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder) noexcept {
   try {
     if (fileName.empty()) {
       OpenImageRequest request;

@@ -14,7 +14,7 @@ namespace vorlino {
 // Result: 1 read; 0 dialog cancelled; -1 failed, after the message "Impossible d'ouvrir l'image
 // dans le fichier "<name>"" unless failure reports are off. The decoder is chosen by the extension
 // alone; target is changed only on success, and its Transparent flag is then off.
-int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder);
+int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder) noexcept;
 
 // Reads and decodes a file by its extension into out (only on success): what LoadImageFile does
 // after the dialog, without any message. Icons and metafiles come out drawn onto white, 24 bits.
