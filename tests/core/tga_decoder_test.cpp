@@ -8,14 +8,14 @@
 namespace vorlino {
 namespace {
 
-struct TgaSpec {
+struct TgaLayout {
   int type = 2;
   int width = 2, height = 2, depth = 24, descriptor = 0;
   int mapFirst = 0, mapLength = 0, mapBits = 0;
   std::vector<std::uint8_t> id, map, pixels;
 };
 
-std::vector<std::uint8_t> tgaFile(const TgaSpec& s) {
+std::vector<std::uint8_t> tgaFile(const TgaLayout& s) {
   ByteWriter o;
   o.u8(static_cast<std::uint8_t>(s.id.size()));
   o.u8(s.mapLength > 0 ? 1 : 0);
@@ -52,7 +52,7 @@ TEST(TgaDecoderTest, AllFourOriginsGiveTheSamePicture) {
       {0x30, {B, A, D, C}},  // top-down, right to left
   };
   for (const auto& c : cases) {
-    TgaSpec s;
+    TgaLayout s;
     s.type = 3;
     s.depth = 8;
     s.descriptor = c.descriptor;
@@ -70,7 +70,7 @@ TEST(TgaDecoderTest, AllFourOriginsGiveTheSamePicture) {
 
 TEST(TgaDecoderTest, RunLengthPacketsMayCrossRows) {
   // 3 x 2 true colour, top-down: one repeat packet of 4 pixels, one literal packet of 2.
-  TgaSpec s;
+  TgaLayout s;
   s.type = 10;
   s.width = 3;
   s.descriptor = 0x20;
@@ -90,7 +90,7 @@ TEST(TgaDecoderTest, RunLengthPacketsMayCrossRows) {
 
 TEST(TgaDecoderTest, ColourMapWithFirstIndexAndSixteenBitEntries) {
   // Map entries 5 and 6 in 16-bit form: 0x7C00 red, 0x03E0 green. Pixels are map values.
-  TgaSpec s;
+  TgaLayout s;
   s.type = 1;
   s.depth = 8;
   s.width = 2;
@@ -116,7 +116,7 @@ TEST(TgaDecoderTest, ColourMapWithFirstIndexAndSixteenBitEntries) {
 }
 
 TEST(TgaDecoderTest, TrueColourDepths) {
-  TgaSpec s;
+  TgaLayout s;
   s.width = 1;
   s.height = 1;
   s.depth = 16;
@@ -134,7 +134,7 @@ TEST(TgaDecoderTest, TrueColourDepths) {
 }
 
 TEST(TgaDecoderTest, DamagedHeadersFail) {
-  TgaSpec s;
+  TgaLayout s;
   s.pixels.assign(12, 0);
   Bitmap b;
   ASSERT_TRUE(decode(tgaFile(s), b).ok());
