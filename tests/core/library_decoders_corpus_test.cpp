@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "decoder_test_support.h"
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 #include "test_images.h"
 
 namespace vorlino {

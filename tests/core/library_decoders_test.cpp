@@ -20,7 +20,7 @@
 #include <tiffio.h>
 
 #include "decoder_test_support.h"
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 namespace {

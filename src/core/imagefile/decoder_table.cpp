@@ -13,10 +13,10 @@ constexpr std::array<DecoderInfo, 18> kDecoders = {{
     {readBmp, false},              // dkBitmap
     {readIco, true},               // dkIcon
     {readMetafile, true},          // dkMetafile
-    {readNotYetAvailable, false},  // dkJpeg
+    {readJpeg, false},             // dkJpeg
     {readTarga, false},            // dkTarga
-    {readNotYetAvailable, false},  // dkTiff
-    {readNotYetAvailable, false},  // dkEps
+    {readTiff, false},             // dkTiff
+    {readEps, false},              // dkEps
     {readNotYetAvailable, false},  // dkPaintbrush
     {readNotYetAvailable, false},  // dkAliasWavefront
     {readNotYetAvailable, false},  // dkSgi
@@ -26,8 +26,8 @@ constexpr std::array<DecoderInfo, 18> kDecoders = {{
     {readNotYetAvailable, false},  // dkPhotoCd
     {readNotYetAvailable, false},  // dkDrHalo
     {readNotYetAvailable, false},  // dkPaintShopPro
-    {readNotYetAvailable, false},  // dkPng
-    {readNotYetAvailable, false},  // dkGif
+    {readPng, false},              // dkPng
+    {readGif, false},              // dkGif
 }};
 static_assert(kDecoders.size() == static_cast<std::size_t>(DecoderKind::dkGif) + 1);
 

@@ -4,7 +4,7 @@
 // PostScript section, a WMF preview and a TIFF preview (bytes 20..27). Only the TIFF preview is
 // read, through the TIFF reader; the PostScript is never interpreted, so a file without a TIFF
 // preview (plain-text EPS included) fails.
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 

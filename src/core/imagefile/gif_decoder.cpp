@@ -12,7 +12,7 @@
 
 #include <gif_lib.h>
 
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 namespace {

@@ -17,7 +17,7 @@
 #include <jpeglib.h>
 
 #include "bitmap/checked.h"
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 namespace {

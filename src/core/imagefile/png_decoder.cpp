@@ -14,7 +14,7 @@
 
 #include <png.h>
 
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 namespace {

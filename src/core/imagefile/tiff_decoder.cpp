@@ -15,7 +15,7 @@
 
 #include <tiffio.h>
 
-#include "imagefile/library_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 namespace {
