@@ -133,6 +133,26 @@ TEST(GreyBitmapTest, MatchesPlainLoopOnRandomImages) {
                     });
 }
 
+// Every green and red byte against the extreme and middle blue bytes: the vector luminance splits
+// the green weight between two 16-bit multiply-adds that must never saturate.
+TEST(GreyBitmapTest, MatchesLuminanceOfOnEveryGreenAndRed) {
+  for (int blue : {0, 1, 127, 128, 254, 255}) {
+    Bitmap b(256, 256, 24);
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 256; ++x)
+        setBytes(pixelAt(b, x, y), rgb(static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x),
+                                       static_cast<std::uint8_t>(blue)));
+    forEachBuild([&] {
+      Bitmap grey = b;
+      GreyBitmap(grey);
+      for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+          ASSERT_EQ(greyAt(grey, x, y), static_cast<int>(LuminanceOf(b.pixel(x, y))))
+              << "blue " << blue << " green " << x << " red " << y;
+    });
+  }
+}
+
 TEST(InvertBitmapTest, ComplementsEveryByteAndTwiceIsIdentity) {
   expectSameAsPlain([](Bitmap& b) { InvertBitmap(b); },
                     [](Bitmap& b) {
