@@ -101,6 +101,18 @@ void BM_RotateQuarter24MP(benchmark::State& state) {
 }
 BENCHMARK(BM_RotateQuarter24MP)->Unit(benchmark::kMillisecond);
 
+// The turn alone, into a target that keeps its pixel block from one turn to the next.
+void BM_RotateQuarterInto24MP(benchmark::State& state) {
+  Bitmap photo = makePhoto();
+  Bitmap turned;
+  for (auto _ : state) {
+    RotateQuarterInto(photo, turned, true);
+    benchmark::ClobberMemory();
+  }
+  setCounters(state, photo);
+}
+BENCHMARK(BM_RotateQuarterInto24MP)->Unit(benchmark::kMillisecond);
+
 void BM_RotateHalf24MP(benchmark::State& state) {
   Bitmap photo = makePhoto();
   for (auto _ : state) {

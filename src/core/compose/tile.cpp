@@ -30,35 +30,60 @@ VORLINO_ALWAYS_INLINE std::uint8_t distance(std::uint8_t a, std::uint8_t b) {
   return static_cast<std::uint8_t>(a > b ? a - b : b - a);
 }
 
-// Rows are independent: any split of [y0, y1) between threads gives the same bytes.
-VORLINO_ALWAYS_INLINE void tileRows(Bitmap& target, const Bitmap& source, const TileParams& p,
-                                    int y0, int y1) {
-  const int sw = source.width();
-  if (!p.keyed && p.opacity == 100) {  // a plain copy
-    for (int y = y0; y < y1; ++y)
-      copyRepeated(source.row(y % source.height()), sw, 0, target.width(), target.row(y));
-    return;
-  }
+// Source pixels near the key get weight 0, the others the opacity.
+VORLINO_ALWAYS_INLINE void keyedWeights(const std::uint8_t* __restrict s, const TileParams& p,
+                                        std::uint8_t* __restrict weights) {
   const std::uint8_t k0 = p.key[0], k1 = p.key[1], k2 = p.key[2], tol = p.tolerance;
   const std::uint8_t opacity = p.opacity;
-  const bool keyed = p.keyed;
+  for (int k = 0; k < kPixels; ++k) {
+    const std::uint8_t* q = s + 3 * k;
+    const bool transparent =
+        distance(q[0], k0) <= tol && distance(q[1], k1) <= tol && distance(q[2], k2) <= tol;
+    const std::uint8_t f = transparent ? 0 : opacity;
+    weights[3 * k] = weights[3 * k + 1] = weights[3 * k + 2] = f;
+  }
+}
+
+// Rows are independent: any split of [y0, y1) between threads gives the same bytes.
+template <bool Keyed>
+VORLINO_ALWAYS_INLINE void blendTiles(Bitmap& target, const Bitmap& source, const TileParams& p,
+                                      int y0, int y1) {
+  const int sw = source.width();
+  const int width = target.width();
+  alignas(32) std::uint8_t opacityWeights[kBytes];
+  std::memset(opacityWeights, p.opacity, kBytes);
   for (int y = y0; y < y1; ++y) {
     const std::uint8_t* sourceRow = source.row(y % source.height());
-    blocks::forEachBlockAt(
-        target.width(), target.row(y), [&](std::uint8_t* c, int x) VORLINO_LAMBDA_INLINE {
-          alignas(32) std::uint8_t s[kBytes] = {};
-          const int last = target.width() - x;
-          copyRepeated(sourceRow, sw, x % sw, last < kPixels ? last : kPixels, s);
-          alignas(32) std::uint8_t weights[kBytes];
-          for (int k = 0; k < kPixels; ++k) {
-            const std::uint8_t* q = s + 3 * k;
-            const bool transparent = keyed && distance(q[0], k0) <= tol &&
-                                     distance(q[1], k1) <= tol && distance(q[2], k2) <= tol;
-            const std::uint8_t f = transparent ? 0 : opacity;
-            weights[3 * k] = weights[3 * k + 1] = weights[3 * k + 2] = f;
-          }
-          blocks::pullBlock(c, s, weights);
-        });
+    blocks::forEachBlockAt(width, target.row(y), [&](std::uint8_t* c, int x) VORLINO_LAMBDA_INLINE {
+      const int sx = x % sw;
+      alignas(32) std::uint8_t repeated[kBytes] = {};
+      const std::uint8_t* s = sourceRow + 3 * sx;
+      if (sx + kPixels > sw) {  // the block wraps around the source, or the source is short
+        const int n = width - x < kPixels ? width - x : kPixels;
+        copyRepeated(sourceRow, sw, sx, n, repeated);
+        s = repeated;
+      }
+      if constexpr (Keyed) {
+        alignas(32) std::uint8_t weights[kBytes];
+        keyedWeights(s, p, weights);
+        blocks::pullBlock(c, s, weights);
+      } else {
+        blocks::pullBlock(c, s, opacityWeights);
+      }
+    });
+  }
+}
+
+VORLINO_ALWAYS_INLINE void tileRows(Bitmap& target, const Bitmap& source, const TileParams& p,
+                                    int y0, int y1) {
+  if (p.keyed) {
+    blendTiles<true>(target, source, p, y0, y1);
+  } else if (p.opacity < 100) {
+    blendTiles<false>(target, source, p, y0, y1);
+  } else {  // a plain copy
+    for (int y = y0; y < y1; ++y)
+      copyRepeated(source.row(y % source.height()), source.width(), 0, target.width(),
+                   target.row(y));
   }
 }
 
