@@ -15,44 +15,49 @@ namespace {
 using blocks::kBytes;
 using blocks::kPixels;
 
-// Weight of each byte of one block from the mask bytes under it, all in 16-bit lanes: the sum of
-// the three bytes is at most 765 and every product stays below 25500.
-VORLINO_ALWAYS_INLINE void maskWeights(const std::uint8_t* __restrict mask, unsigned opacity,
+// Percent of the distance to the colour by which a pixel moves, from the sum of its mask bytes.
+constexpr std::uint8_t weightOfSum(unsigned sum, unsigned opacity) {
+  const unsigned mean = sum / 3;
+  // Near-white mask pixels keep the photo exactly; a weight of 0 changes nothing.
+  if (mean >= 250) return 0;
+  const unsigned percent = ((255 - mean) * 100) / 255;
+  return static_cast<std::uint8_t>((percent * opacity) / 100);
+}
+
+// What one call needs in every block, built once: the colour repeated over a block, and the
+// weight of every mask sum (0..765).
+struct BlendTables {
+  alignas(32) std::uint8_t colour[kBytes];
+  std::uint8_t weights[766];
+  unsigned opacity;
+};
+
+// Weight of each byte of one block from the mask bytes under it.
+VORLINO_ALWAYS_INLINE void maskWeights(const std::uint8_t* __restrict mask,
+                                       const BlendTables& tables,
                                        std::uint8_t* __restrict weights) {
   for (int k = 0; k < kPixels; ++k) {
-    const auto sum = static_cast<std::uint16_t>(mask[3 * k] + mask[3 * k + 1] + mask[3 * k + 2]);
-    const auto mean = static_cast<std::uint16_t>(sum / 3);
-    const auto percent =
-        static_cast<std::uint16_t>(static_cast<std::uint16_t>((255 - mean) * 100) / 255);
-    auto f = static_cast<std::uint16_t>(static_cast<std::uint16_t>(percent * opacity) / 100);
-    // Near-white mask pixels keep the photo exactly; a weight of 0 changes nothing.
-    f = mean >= 250 ? 0 : f;
-    weights[3 * k] = weights[3 * k + 1] = weights[3 * k + 2] = static_cast<std::uint8_t>(f);
+    const std::uint8_t f = tables.weights[mask[3 * k] + mask[3 * k + 1] + mask[3 * k + 2]];
+    weights[3 * k] = weights[3 * k + 1] = weights[3 * k + 2] = f;
   }
 }
 
-// Blocks under a white mask are left without being written back.
-VORLINO_ALWAYS_INLINE bool anyWeight(const std::uint8_t* weights) {
+// One block of a row; blocks under a white mask are left without being written back.
+VORLINO_ALWAYS_INLINE void blendBlock(std::uint8_t* c, const std::uint8_t* m,
+                                      const BlendTables& tables) {
+  alignas(32) std::uint8_t weights[kBytes];
+  maskWeights(m, tables, weights);
   std::uint8_t any = 0;
   for (int i = 0; i < kBytes; ++i) any |= weights[i];
-  return any != 0;
+  if (any != 0) blocks::pullBlock(c, tables.colour, weights);
 }
 
-VORLINO_ALWAYS_INLINE void blendRows(Bitmap& target, const Bitmap& mask, unsigned opacity,
-                                     const std::uint8_t* colourBytes, int y0, int y1) {
-  for (int y = y0; y < y1; ++y) {
+// Rows are independent: any split of [y0, y1) between threads gives the same bytes.
+void blendBaseline(Bitmap& target, const Bitmap& mask, const BlendTables& tables, int y0, int y1) {
+  for (int y = y0; y < y1; ++y)
     blocks::forEachBlock(target.width(), target.row(y), mask.row(y),
-                         [&](std::uint8_t* c, const std::uint8_t* m) VORLINO_LAMBDA_INLINE {
-                           alignas(32) std::uint8_t weights[kBytes];
-                           maskWeights(m, opacity, weights);
-                           if (anyWeight(weights)) blocks::pullBlock(c, colourBytes, weights);
-                         });
-  }
-}
-
-void blendBaseline(Bitmap& target, const Bitmap& mask, unsigned opacity, const std::uint8_t* bytes,
-                   int y0, int y1) {
-  blendRows(target, mask, opacity, bytes, y0, y1);
+                         [&](std::uint8_t* c, const std::uint8_t* m)
+                             VORLINO_LAMBDA_INLINE { blendBlock(c, m, tables); });
 }
 
 #if VORLINO_HAVE_AVX2_BUILD
@@ -61,7 +66,7 @@ void blendBaseline(Bitmap& target, const Bitmap& mask, unsigned opacity, const s
 // here (sums up to 765, products up to 25500) floor(s / 3) = s * 21846 >> 16,
 // floor(x * 100 / 255) = x * 25701 >> 16 and floor(p / 100) = p * 5243 >> 19; the exhaustive test
 // checks every case.
-// Weights of 8 + 8 pixels (one per lane) from their mask sums, as in maskWeights.
+// Weights of 8 + 8 pixels (one per lane) from their mask sums, as weightOfSum.
 VORLINO_AVX2 inline __m256i weightsOf(__m256i sum, __m256i opacity) {
   const __m256i mean = _mm256_mulhi_epu16(sum, _mm256_set1_epi16(21846));
   const __m256i percent =
@@ -126,18 +131,16 @@ VORLINO_AVX2 int blendGroupsAvx2(std::uint8_t* target, const std::uint8_t* mask,
   return groups * kGroupPixels;
 }
 
-VORLINO_AVX2 void blendAvx2(Bitmap& target, const Bitmap& mask, unsigned opacity,
-                            const std::uint8_t* bytes, int y0, int y1) {
+VORLINO_AVX2 void blendAvx2(Bitmap& target, const Bitmap& mask, const BlendTables& tables, int y0,
+                            int y1) {
   const int width = target.width();
   for (int y = y0; y < y1; ++y) {
-    const int done = blendGroupsAvx2(target.row(y), mask.row(y), width, opacity, bytes);
+    const int done =
+        blendGroupsAvx2(target.row(y), mask.row(y), width, tables.opacity, tables.colour);
     // The last pixels of the row, fewer than 32, through the plain blocks.
     blocks::forEachBlock(width - done, target.row(y) + 3 * done, mask.row(y) + 3 * done,
-                         [&](std::uint8_t* c, const std::uint8_t* m) VORLINO_LAMBDA_INLINE {
-                           alignas(32) std::uint8_t weights[kBytes];
-                           maskWeights(m, opacity, weights);
-                           if (anyWeight(weights)) blocks::pullBlock(c, bytes, weights);
-                         });
+                         [&](std::uint8_t* c, const std::uint8_t* m)
+                             VORLINO_LAMBDA_INLINE { blendBlock(c, m, tables); });
   }
 }
 #endif
@@ -153,20 +156,21 @@ void BlendMask(Bitmap& target, const Bitmap& mask, int opacity, Color colour) {
   if (opacity > 100) opacity = 100;
 
   const Color plain = ColorToRGB(colour);
-  alignas(32) std::uint8_t colourBytes[kBytes];
+  BlendTables tables;
   for (int k = 0; k < kPixels; ++k) {
-    colourBytes[3 * k] = blueOf(plain);
-    colourBytes[3 * k + 1] = greenOf(plain);
-    colourBytes[3 * k + 2] = redOf(plain);
+    tables.colour[3 * k] = blueOf(plain);
+    tables.colour[3 * k + 1] = greenOf(plain);
+    tables.colour[3 * k + 2] = redOf(plain);
   }
-  // Rows are independent: any split of [0, height) between threads gives the same bytes.
+  tables.opacity = static_cast<unsigned>(opacity);
+  for (unsigned sum = 0; sum < 766; ++sum) tables.weights[sum] = weightOfSum(sum, tables.opacity);
 #if VORLINO_HAVE_AVX2_BUILD
   if (blocks::useAvx2()) {
-    blendAvx2(target, mask, static_cast<unsigned>(opacity), colourBytes, 0, target.height());
+    blendAvx2(target, mask, tables, 0, target.height());
     return;
   }
 #endif
-  blendBaseline(target, mask, static_cast<unsigned>(opacity), colourBytes, 0, target.height());
+  blendBaseline(target, mask, tables, 0, target.height());
 }
 
 }  // namespace vorlino
