@@ -1,6 +1,5 @@
 #include "compose/blend_mask.h"
 
-#include <array>
 #include <stdexcept>
 
 #include "compose/pixel_blocks.h"
@@ -66,6 +65,7 @@ void blendBaseline(Bitmap& target, const Bitmap& mask, const BlendTables& tables
 // here (sums up to 765, products up to 25500) floor(s / 3) = s * 21846 >> 16,
 // floor(x * 100 / 255) = x * 25701 >> 16 and floor(p / 100) = p * 5243 >> 19; the exhaustive test
 // checks every case.
+
 // Weights of 8 + 8 pixels (one per lane) from their mask sums, as weightOfSum.
 VORLINO_AVX2 inline __m256i weightsOf(__m256i sum, __m256i opacity) {
   const __m256i mean = _mm256_mulhi_epu16(sum, _mm256_set1_epi16(21846));

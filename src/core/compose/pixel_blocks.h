@@ -2,8 +2,9 @@
 //
 // Rows are walked in blocks of a fixed number of pixels, so that the loops over one block have a
 // constant trip count that the compiler vectorises even at -O2; the short tail of a row goes
-// through zero-padded local copies of the same size, so every pixel runs the very same code. Each
-// operation is compiled twice, for baseline x86-64 and for AVX2, and picks one at run time.
+// through zero-padded local copies of the same size, so every pixel runs the very same code. The
+// pixel loops are compiled twice, for baseline x86-64 and for AVX2, and one is picked at run time;
+// both give the same bytes.
 #pragma once
 
 #include <cstddef>
