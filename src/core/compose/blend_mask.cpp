@@ -115,8 +115,7 @@ VORLINO_AVX2 int blendGroupsAvx2(std::uint8_t* target, const std::uint8_t* mask,
   for (int g = 0; g < groups; ++g) {
     const std::uint8_t* m = mask + kGroupBytes * static_cast<std::size_t>(g);
     std::uint8_t* c = target + kGroupBytes * static_cast<std::size_t>(g);
-    __m256i mp[3];
-    loadGroup(m, mp);
+    const __m256i mp[3] = {loadPiece(m, 0), loadPiece(m, 1), loadPiece(m, 2)};
     // Mask sums: blue + green by a byte-pair multiply-add, then red.
     const __m256i sumLo = _mm256_add_epi16(
         _mm256_maddubs_epi16(pairsLo(mp, blueGreenPairs.lo), ones), pairsLo(mp, redPairs.lo));
@@ -125,11 +124,9 @@ VORLINO_AVX2 int blendGroupsAvx2(std::uint8_t* target, const std::uint8_t* mask,
     const __m256i weights =
         _mm256_packus_epi16(weightsOf(sumLo, opacityWords), weightsOf(sumHi, opacityWords));
     if (_mm256_testz_si256(weights, weights)) continue;  // white mask: nothing to write
-    __m256i piece[3];
-    loadGroup(c, piece);
     for (int p = 0; p < 3; ++p)
-      piece[p] = pullPiece(piece[p], colour[p], _mm256_shuffle_epi8(weights, spread[p]));
-    storeGroup(c, piece);
+      storePiece(c, p,
+                 pullPiece(loadPiece(c, p), colour[p], _mm256_shuffle_epi8(weights, spread[p])));
   }
   return groups * kGroupPixels;
 }
