@@ -65,24 +65,16 @@ VORLINO_AVX2 inline __m256i loadMask(const ShuffleMask& m) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m.data()));
 }
 
-// The three pieces of a group from three whole-register loads: piece 0 is bytes 0..15 and 48..63,
-// piece 1 bytes 16..31 and 64..79, piece 2 bytes 32..47 and 80..95.
-VORLINO_AVX2 inline void loadGroup(const std::uint8_t* group, __m256i piece[3]) {
-  const __m256i n0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
-  const __m256i n1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group + 32));
-  const __m256i n2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group + 64));
-  piece[0] = _mm256_blend_epi32(n0, n1, 0xF0);
-  piece[1] = _mm256_permute2x128_si256(n0, n2, 0x21);
-  piece[2] = _mm256_blend_epi32(n1, n2, 0xF0);
+VORLINO_AVX2 inline __m256i loadPiece(const std::uint8_t* group, int piece) {
+  const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 16 * piece));
+  const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 48 + 16 * piece));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
-VORLINO_AVX2 inline void storeGroup(std::uint8_t* group, const __m256i piece[3]) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(group),
-                      _mm256_permute2x128_si256(piece[0], piece[1], 0x20));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(group + 32),
-                      _mm256_blend_epi32(piece[2], piece[0], 0xF0));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(group + 64),
-                      _mm256_permute2x128_si256(piece[1], piece[2], 0x31));
+VORLINO_AVX2 inline void storePiece(std::uint8_t* group, int piece, __m256i v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(group + 16 * piece), _mm256_castsi256_si128(v));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(group + 48 + 16 * piece),
+                   _mm256_extracti128_si256(v, 1));
 }
 
 // A 48-byte pattern (a colour repeated) as piece p of both lanes.

@@ -36,12 +36,10 @@ VORLINO_AVX2 void greyAvx2(Bitmap& bitmap, int y0, int y1) {
     std::uint8_t* row = bitmap.row(y);
     for (int g = 0; g < groups; ++g) {
       std::uint8_t* c = row + kGroupBytes * static_cast<std::size_t>(g);
-      __m256i piece[3];
-      loadGroup(c, piece);
+      const __m256i piece[3] = {loadPiece(c, 0), loadPiece(c, 1), loadPiece(c, 2)};
       const Luminance l = luminanceOf(piece, blueGreenPairs, greenRedPairs);
       const __m256i bytes = _mm256_packus_epi16(l.lo, l.hi);
-      for (int p = 0; p < 3; ++p) piece[p] = _mm256_shuffle_epi8(bytes, spread[p]);
-      storeGroup(c, piece);
+      for (int p = 0; p < 3; ++p) storePiece(c, p, _mm256_shuffle_epi8(bytes, spread[p]));
     }
     const int done = groups * kGroupPixels;
     greyRow(row + 3 * done, bitmap.width() - done);

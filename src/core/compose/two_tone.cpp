@@ -57,15 +57,14 @@ VORLINO_AVX2 void twoToneAvx2(Bitmap& bitmap, const Tones& tones, int y0, int y1
     std::uint8_t* row = bitmap.row(y);
     for (int g = 0; g < groups; ++g) {
       std::uint8_t* c = row + kGroupBytes * static_cast<std::size_t>(g);
-      __m256i piece[3];
-      loadGroup(c, piece);
+      const __m256i piece[3] = {loadPiece(c, 0), loadPiece(c, 1), loadPiece(c, 2)};
       const Luminance l = luminanceOf(piece, blueGreenPairs, greenRedPairs);
       // 0xFF per light pixel, 0 per dark one (luminance and threshold both below 255).
       const __m256i isLight = _mm256_packs_epi16(_mm256_cmpgt_epi16(l.lo, threshold),
                                                  _mm256_cmpgt_epi16(l.hi, threshold));
       for (int p = 0; p < 3; ++p)
-        piece[p] = _mm256_blendv_epi8(dark[p], light[p], _mm256_shuffle_epi8(isLight, spread[p]));
-      storeGroup(c, piece);
+        storePiece(c, p,
+                   _mm256_blendv_epi8(dark[p], light[p], _mm256_shuffle_epi8(isLight, spread[p])));
     }
     const int done = groups * kGroupPixels;
     twoToneRow(row + 3 * done, bitmap.width() - done, tones);
