@@ -52,29 +52,48 @@ struct CorpusCase {
 // Lossless decodes match exactly. Two are informative only: 16-bit samples keep their high byte
 // where ImageMagick rounds (1 level), and the Photo CD reference uses another YCC conversion.
 const CorpusCase kCorpusCases[] = {
-    {"pcx/pil184.pcx", 1, 0},        {"pcx/rgb1.pcx", 1, 0},
-    {"pcx/p_4_planes.pcx", 4, 0},    {"pcx/rgb4v2.pcx", 4, 0},
-    {"pcx/odd_stride.pcx", 8, 0},    {"pcx/rgb8.pcx", 8, 0},
-    {"pcx/rgb8.scr", 8, 0},          {"pcx/input.pcx", 24, 0},
-    {"pcx/input.pcc", 24, 0},        {"pcx/rgb24.pcx", 24, 0},
-    {"rla/ginsu_rgb_nc8.rla", 24, 0}, {"rla/ginsu_rgb_nc8.rpf", 24, 0},
-    {"rla/ginsu_rgb_nc10.rla", 24, 0}, {"rla/ginsu_rgb_nc16.rla", 24, 0},
-    {"rla/ginsu_rgba_nc8.rla", 32, 0}, {"rla/imgmake_rgba_nc8.rla", 32, 0},
+    {"pcx/pil184.pcx", 1, 0},
+    {"pcx/rgb1.pcx", 1, 0},
+    {"pcx/p_4_planes.pcx", 4, 0},
+    {"pcx/rgb4v2.pcx", 4, 0},
+    {"pcx/odd_stride.pcx", 8, 0},
+    {"pcx/rgb8.pcx", 8, 0},
+    {"pcx/rgb8.scr", 8, 0},
+    {"pcx/input.pcx", 24, 0},
+    {"pcx/input.pcc", 24, 0},
+    {"pcx/rgb24.pcx", 24, 0},
+    {"rla/ginsu_rgb_nc8.rla", 24, 0},
+    {"rla/ginsu_rgb_nc8.rpf", 24, 0},
+    {"rla/ginsu_rgb_nc10.rla", 24, 0},
+    {"rla/ginsu_rgb_nc16.rla", 24, 0},
+    {"rla/ginsu_rgba_nc8.rla", 32, 0},
+    {"rla/imgmake_rgba_nc8.rla", 32, 0},
     {"rla/ginsu_a_nc8.rla", 32, 0},
-    {"sgi/hopper.bw", 8, 0},         {"sgi/rgb8rle.sgi", 8, 0},
-    {"sgi/hopper.rgb", 24, 0},       {"sgi/hopper.sgi", 24, 0},
-    {"sgi/hopper16.rgb", 24, 0},     {"sgi/input.sgi", 24, 0},
-    {"sgi/rgb24rle.sgi", 24, 0},     {"sgi/transparent.sgi", 32, 0},
+    {"sgi/hopper.bw", 8, 0},
+    {"sgi/rgb8rle.sgi", 8, 0},
+    {"sgi/hopper.rgb", 24, 0},
+    {"sgi/hopper.sgi", 24, 0},
+    {"sgi/hopper16.rgb", 24, 0},
+    {"sgi/input.sgi", 24, 0},
+    {"sgi/rgb24rle.sgi", 24, 0},
+    {"sgi/transparent.sgi", 32, 0},
     {"sgi/transparent.rgba", 32, 0},
-    {"psd/psd_bitmap.psd", 1, 0},    {"psd/psd_indexed_trans.psd", 8, 0},
-    {"psd/input.psd", 24, 0},        {"psd/input.pdd", 24, 0},
-    {"psd/hopper.psd", 24, 0},       {"psd/hopper_merged.psd", 24, 0},
-    {"psd/cmyk.psd", 24, 0},         {"psd/psd_rgb_16.psd", 24, 1},
+    {"psd/psd_bitmap.psd", 1, 0},
+    {"psd/psd_indexed_trans.psd", 8, 0},
+    {"psd/input.psd", 24, 0},
+    {"psd/input.pdd", 24, 0},
+    {"psd/hopper.psd", 24, 0},
+    {"psd/hopper_merged.psd", 24, 0},
+    {"psd/cmyk.psd", 24, 0},
+    {"psd/psd_rgb_16.psd", 24, 1},
     {"psd/rgba.psd", 32, 0},
-    {"cel/CRSHAIR.CEL", 8, 0},       {"cel/CRSHAIR.PIC", 8, 0},
-    {"cel/ZIN.CEL", 8, 0},           {"cel/ZOUT.CEL", 8, 0},
+    {"cel/CRSHAIR.CEL", 8, 0},
+    {"cel/CRSHAIR.PIC", 8, 0},
+    {"cel/ZIN.CEL", 8, 0},
+    {"cel/ZOUT.CEL", 8, 0},
     {"pcd/hopper.pcd", 24, 4},
-    {"cut/TRU256.CUT", 8, 0},        {"cut/VENUS.CUT", 8, 0},
+    {"cut/TRU256.CUT", 8, 0},
+    {"cut/VENUS.CUT", 8, 0},
     {"cut/MARBLES.CUT", 8, 0},
 };
 
@@ -91,7 +110,8 @@ TEST(MoreDecodersCorpus, MatchesReferenceDecodes) {
     SCOPED_TRACE(c.file);
     const std::string file = c.file;
     Bitmap bmp;
-    const CodecResult r = decodeBytes(file.substr(0, 3), fileBytes(kCorpus / file), bmp, (kCorpus / file).string());
+    const CodecResult r =
+        decodeBytes(file.substr(0, 3), fileBytes(kCorpus / file), bmp, (kCorpus / file).string());
     ASSERT_TRUE(r.ok()) << r.detail;
     EXPECT_EQ(bmp.bitsPerPixel(), c.bitsPerPixel);
     const Bitmap ref = referenceFor(kCorpus, file);
@@ -124,9 +144,13 @@ TEST(MoreDecodersCorpus, PaintShopProCompressionsGiveTheSamePicture) {
 TEST(MoreDecodersCorpus, DamagedFilesFailCleanly) {
   if (!fs::exists(kCorpus)) GTEST_SKIP() << "sample corpus not found at " << kCorpus;
   // Files that must be refused: impossible headers, truncations, Animator Pro cels (not read).
-  const char* mustFail[] = {"pcx/broken_ossfuzz-4836216264589312.pcx", "pcx/broken_overrun_01r_00.pcx",
-                            "rla/broken_crash2.rla", "sgi/broken_ossfuzz-5730089102868480.sgi",
-                            "pcd/broken_PhotoCD.pcd", "cel/LOGO.CEL", "cel/TEST.CEL"};
+  const char* mustFail[] = {"pcx/broken_ossfuzz-4836216264589312.pcx",
+                            "pcx/broken_overrun_01r_00.pcx",
+                            "rla/broken_crash2.rla",
+                            "sgi/broken_ossfuzz-5730089102868480.sgi",
+                            "pcd/broken_PhotoCD.pcd",
+                            "cel/LOGO.CEL",
+                            "cel/TEST.CEL"};
   for (const char* file : mustFail) {
     SCOPED_TRACE(file);
     Bitmap bmp(3, 3, 24);
@@ -150,9 +174,10 @@ TEST(MoreDecodersCorpus, TruncatedFilesFail) {
   if (!fs::exists(kCorpus)) GTEST_SKIP() << "sample corpus not found at " << kCorpus;
   // (rgb24.pcx is not among them: a spare palette follows its pixels, so cutting its tail loses
   // nothing.)
-  const char* files[] = {"pcx/input.pcx", "pcx/rgb4v2.pcx", "rla/ginsu_rgb_nc16.rla", "sgi/hopper.sgi",
-                         "sgi/hopper16.rgb", "psd/hopper.psd", "psd/psd_bitmap.psd", "cel/CRSHAIR.CEL",
-                         "pcd/hopper.pcd", "cut/VENUS.CUT", "psp/PSP_RLE.psp", "psp/PSP_LZ77.psp",
+  const char* files[] = {"pcx/input.pcx",           "pcx/rgb4v2.pcx",   "rla/ginsu_rgb_nc16.rla",
+                         "sgi/hopper.sgi",          "sgi/hopper16.rgb", "psd/hopper.psd",
+                         "psd/psd_bitmap.psd",      "cel/CRSHAIR.CEL",  "pcd/hopper.pcd",
+                         "cut/VENUS.CUT",           "psp/PSP_RLE.psp",  "psp/PSP_LZ77.psp",
                          "psp/PSP_Uncompressed.psp"};
   for (const char* file : files) {
     const std::vector<std::uint8_t> whole = fileBytes(kCorpus / file);
@@ -160,7 +185,9 @@ TEST(MoreDecodersCorpus, TruncatedFilesFail) {
       SCOPED_TRACE(std::string(file) + " cut to " + std::to_string(keep));
       Bitmap bmp;
       EXPECT_FALSE(decodeBytes(std::string(file).substr(0, 3),
-                               std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<long>(keep)), bmp)
+                               std::vector<std::uint8_t>(whole.begin(),
+                                                         whole.begin() + static_cast<long>(keep)),
+                               bmp)
                        .ok());
     }
   }
@@ -177,7 +204,8 @@ TEST(MoreDecodersData, GreyPhotoshopDocumentsFromImageMagick) {
     const Bitmap ref = referenceFor(data, file);
     ASSERT_FALSE(ref.empty());
     // 16-bit samples keep their high byte; ImageMagick rounds.
-    EXPECT_LE(test::more::maxChannelDifference(bmp, ref), std::string(file) == "psd/gray16.psd" ? 1 : 0);
+    EXPECT_LE(test::more::maxChannelDifference(bmp, ref),
+              std::string(file) == "psd/gray16.psd" ? 1 : 0);
   }
 }
 

@@ -39,8 +39,11 @@ CodecResult decodeCel(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     const int compression = in.u8();
     in.seek(kHeaderBytes);
     if (in.truncated()) return CodecResult::fail(CodecError::ceDamaged, "short header");
-    if (depth != 8 || compression != 0) return CodecResult::fail(CodecError::ceUnsupported, "depth or compression");
-    if (auto r = checkDimensions(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), limits); !r.ok())
+    if (depth != 8 || compression != 0)
+      return CodecResult::fail(CodecError::ceUnsupported, "depth or compression");
+    if (auto r = checkDimensions(static_cast<std::uint64_t>(width),
+                                 static_cast<std::uint64_t>(height), limits);
+        !r.ok())
       return r;
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (count > in.remaining()) return CodecResult::fail(CodecError::ceDamaged, "file too short");
@@ -69,7 +72,8 @@ CodecResult decodeCel(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     bmp.palette() = greyRamp(256);
   }
   const std::size_t w = static_cast<std::size_t>(width);
-  for (int y = 0; y < height; ++y) std::memcpy(bmp.row(y), pixels + static_cast<std::size_t>(y) * w, w);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(bmp.row(y), pixels + static_cast<std::size_t>(y) * w, w);
   out = std::move(bmp);
   return CodecResult::success();
 }

@@ -28,7 +28,8 @@ constexpr std::size_t kPaletteBlockBytes = 512;
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
          });
 }
 
@@ -53,7 +54,8 @@ std::optional<std::vector<PaletteColor>> readHaloPalette(const std::filesystem::
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec || size < kPaletteHeaderBytes || size > kMaxPaletteFileBytes) return std::nullopt;
   std::ifstream file(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
   ByteReader in(bytes);
   if (in.u8() != 'A' || in.u8() != 'H') return std::nullopt;
   in.seek(12);
@@ -82,7 +84,9 @@ CodecResult decodeCut(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   const int height = in.u16le();
   in.skip(2);
   if (in.truncated()) return CodecResult::fail(CodecError::ceDamaged, "short header");
-  if (auto r = checkDimensions(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), limits); !r.ok())
+  if (auto r = checkDimensions(static_cast<std::uint64_t>(width),
+                               static_cast<std::uint64_t>(height), limits);
+      !r.ok())
     return r;
   // Each row costs at least its count word and one end code.
   if (static_cast<std::size_t>(height) > in.remaining() / 3)

@@ -64,9 +64,9 @@ CodecResult decodePcd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   const auto stride = static_cast<std::ptrdiff_t>(bmp.stride());
   const std::ptrdiff_t lastRow = stride * (outHeight - 1);
   std::ptrdiff_t base = 0, xStep = 3, yStep = stride;
-  if (orientation == 1) base = lastRow, xStep = -stride, yStep = 3;              // anticlockwise
+  if (orientation == 1) base = lastRow, xStep = -stride, yStep = 3;  // anticlockwise
   if (orientation == 2) base = lastRow + 3 * (outWidth - 1), xStep = -3, yStep = -stride;
-  if (orientation == 3) base = 3 * (outWidth - 1), xStep = stride, yStep = -3;   // clockwise
+  if (orientation == 3) base = 3 * (outWidth - 1), xStep = stride, yStep = -3;  // clockwise
 
   const YccTables t;
   std::uint8_t* bits = bmp.bits();

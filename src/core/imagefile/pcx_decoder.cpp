@@ -72,16 +72,20 @@ CodecResult decodePcx(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
 
   // Kinds of layout: indices (planes of 1, 2 or 4 bits, or one plane of 8) or direct colour.
   const bool direct = bits == 8 && (planes == 3 || planes == 4);
-  const bool indexed = planes >= 1 && planes <= 4 &&
-                       ((bits == 8 && planes == 1) ||
-                        ((bits == 1 || bits == 2 || bits == 4) && bits * planes <= 8));
+  const bool indexed =
+      planes >= 1 && planes <= 4 &&
+      ((bits == 8 && planes == 1) || ((bits == 1 || bits == 2 || bits == 4) && bits * planes <= 8));
   if (!direct && !indexed) return CodecResult::fail(CodecError::ceUnsupported, "pixel layout");
-  if (auto r = checkDimensions(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), limits); !r.ok())
+  if (auto r = checkDimensions(static_cast<std::uint64_t>(width),
+                               static_cast<std::uint64_t>(height), limits);
+      !r.ok())
     return r;
-  const std::size_t minLine = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 7) / 8;
+  const std::size_t minLine =
+      (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 7) / 8;
   if (bytesPerLine < minLine) return CodecResult::fail(CodecError::ceDamaged, "short scanline");
   const auto scanline = checkedMul(bytesPerLine, static_cast<std::size_t>(planes));
-  const auto total = scanline ? checkedMul(*scanline, static_cast<std::size_t>(height)) : std::nullopt;
+  const auto total =
+      scanline ? checkedMul(*scanline, static_cast<std::size_t>(height)) : std::nullopt;
   if (!total) return CodecResult::fail(CodecError::ceTooLarge, "scanline size");
   const std::size_t least = encoding ? RunDecoder::minimumBytes(*total, RunScheme::rsPcx) : *total;
   if (least > in.remaining()) return CodecResult::fail(CodecError::ceDamaged, "file too short");
@@ -104,7 +108,8 @@ CodecResult decodePcx(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   std::vector<std::uint8_t> index(w);
   RunDecoder runs(in, RunScheme::rsPcx);
   for (int y = 0; y < height; ++y) {
-    const bool got = encoding ? runs.read(line.data(), line.size()) : in.read(line.data(), line.size());
+    const bool got =
+        encoding ? runs.read(line.data(), line.size()) : in.read(line.data(), line.size());
     if (!got) return CodecResult::fail(CodecError::ceDamaged, "truncated");
     std::uint8_t* row = bmp.row(y);
     if (direct) {
@@ -119,7 +124,8 @@ CodecResult decodePcx(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
       std::fill(index.begin(), index.end(), 0);
       for (int p = 0; p < planes; ++p) {
         unpackIndices(line.data() + p * bytesPerLine, bits, w, values.data());
-        for (std::size_t x = 0; x < w; ++x) index[x] |= static_cast<std::uint8_t>(values[x] << (p * bits));
+        for (std::size_t x = 0; x < w; ++x)
+          index[x] |= static_cast<std::uint8_t>(values[x] << (p * bits));
       }
       if (outBits == 8) {
         std::memcpy(row, index.data(), w);

@@ -19,15 +19,27 @@ namespace vorlino {
 
 namespace {
 
-enum PsdMode { pmBitmap = 0, pmGrey = 1, pmIndexed = 2, pmRgb = 3, pmCmyk = 4, pmDuotone = 8, pmLab = 9 };
+enum PsdMode {
+  pmBitmap = 0,
+  pmGrey = 1,
+  pmIndexed = 2,
+  pmRgb = 3,
+  pmCmyk = 4,
+  pmDuotone = 8,
+  pmLab = 9
+};
 
-std::uint8_t mulDiv255(unsigned a, unsigned b) { return static_cast<std::uint8_t>((a * b + 127) / 255); }
+std::uint8_t mulDiv255(unsigned a, unsigned b) {
+  return static_cast<std::uint8_t>((a * b + 127) / 255);
+}
 
 // CIE L*a*b* (D50, 8-bit encoded) to sRGB, through XYZ and the Bradford-adapted sRGB matrix.
 void labToBgr(std::uint8_t l8, std::uint8_t a8, std::uint8_t b8, std::uint8_t* bgr) {
   const double l = l8 * 100.0 / 255.0, a = a8 - 128.0, b = b8 - 128.0;
   const double fy = (l + 16.0) / 116.0, fx = fy + a / 500.0, fz = fy - b / 200.0;
-  auto finv = [](double t) { return t > 6.0 / 29.0 ? t * t * t : 3.0 * (6.0 / 29.0) * (6.0 / 29.0) * (t - 4.0 / 29.0); };
+  auto finv = [](double t) {
+    return t > 6.0 / 29.0 ? t * t * t : 3.0 * (6.0 / 29.0) * (6.0 / 29.0) * (t - 4.0 / 29.0);
+  };
   const double x = 0.9642 * finv(fx), y = finv(fy), z = 0.8249 * finv(fz);
   const double lin[3] = {3.1338561 * x - 1.6168667 * y - 0.4906146 * z,
                          -0.9787684 * x + 1.9161415 * y + 0.0334540 * z,
@@ -50,17 +62,30 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   const int mode = in.u16be();
   if (in.truncated()) return CodecResult::fail(CodecError::ceDamaged, "short header");
   if (version != 1) return CodecResult::fail(CodecError::ceUnsupported, "large document");
-  if (channels < 1 || channels > 56) return CodecResult::fail(CodecError::ceDamaged, "channel count");
+  if (channels < 1 || channels > 56)
+    return CodecResult::fail(CodecError::ceDamaged, "channel count");
   if (depth != 1 && depth != 8 && depth != 16)
     return CodecResult::fail(CodecError::ceUnsupported, "sample depth");
 
   std::size_t colourChannels = 0;
   switch (mode) {
-    case pmBitmap: colourChannels = depth == 1 ? 1 : 0; break;
-    case pmGrey: case pmDuotone: case pmIndexed: colourChannels = depth == 1 ? 0 : 1; break;
-    case pmRgb: case pmLab: colourChannels = depth == 1 ? 0 : 3; break;
-    case pmCmyk: colourChannels = depth == 1 ? 0 : 4; break;
-    default: return CodecResult::fail(CodecError::ceUnsupported, "colour mode");
+    case pmBitmap:
+      colourChannels = depth == 1 ? 1 : 0;
+      break;
+    case pmGrey:
+    case pmDuotone:
+    case pmIndexed:
+      colourChannels = depth == 1 ? 0 : 1;
+      break;
+    case pmRgb:
+    case pmLab:
+      colourChannels = depth == 1 ? 0 : 3;
+      break;
+    case pmCmyk:
+      colourChannels = depth == 1 ? 0 : 4;
+      break;
+    default:
+      return CodecResult::fail(CodecError::ceUnsupported, "colour mode");
   }
   if (colourChannels == 0 || channels < colourChannels)
     return CodecResult::fail(CodecError::ceDamaged, "mode and channels disagree");
@@ -81,18 +106,21 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     return CodecResult::fail(CodecError::ceDamaged, "no palette");
   if (compression > 1) return CodecResult::fail(CodecError::ceUnsupported, "zip compression");
 
-  const std::size_t rowBytes = depth == 1 ? (width + 7) / 8 : width * static_cast<std::size_t>(depth / 8);
+  const std::size_t rowBytes =
+      depth == 1 ? (width + 7) / 8 : width * static_cast<std::size_t>(depth / 8);
   const std::size_t rows = channels * height;  // all channels, one after another
   std::vector<std::size_t> rowStart(used * height);
   std::vector<std::size_t> rowLength(used * height, rowBytes);
   const std::size_t dataStart = in.position();
   if (compression == 0) {
     const auto bytes = checkedMul(rowBytes, used * height);
-    if (!bytes || *bytes > in.remaining()) return CodecResult::fail(CodecError::ceDamaged, "file too short");
+    if (!bytes || *bytes > in.remaining())
+      return CodecResult::fail(CodecError::ceDamaged, "file too short");
     for (std::size_t i = 0; i < rowStart.size(); ++i) rowStart[i] = dataStart + i * rowBytes;
   } else {
     // A table of coded row lengths for every row of every channel comes first.
-    if (rows > in.remaining() / 2) return CodecResult::fail(CodecError::ceDamaged, "file too short");
+    if (rows > in.remaining() / 2)
+      return CodecResult::fail(CodecError::ceDamaged, "file too short");
     std::size_t at = dataStart + 2 * rows;
     for (std::size_t i = 0; i < rows; ++i) {
       const std::size_t length = in.u16be();
@@ -125,11 +153,15 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     for (std::size_t c = 0; c < used; ++c) {
       const std::size_t i = c * height + y;
       ByteReader rowData(in.data() + rowStart[i], rowLength[i]);
-      const bool got = compression == 0 ? rowData.read(coded.data(), rowBytes)
-                                        : RunDecoder(rowData, RunScheme::rsPackBits).read(coded.data(), rowBytes);
+      const bool got =
+          compression == 0
+              ? rowData.read(coded.data(), rowBytes)
+              : RunDecoder(rowData, RunScheme::rsPackBits).read(coded.data(), rowBytes);
       if (!got) return CodecResult::fail(CodecError::ceDamaged, "truncated row");
-      if (depth == 16) highBytesBE(coded.data(), width, planes[c].data());
-      else std::memcpy(planes[c].data(), coded.data(), rowBytes);
+      if (depth == 16)
+        highBytesBE(coded.data(), width, planes[c].data());
+      else
+        std::memcpy(planes[c].data(), coded.data(), rowBytes);
     }
     std::uint8_t* row = bmp.row(static_cast<int>(y));
     if (outBits <= 8) {
@@ -140,7 +172,8 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     for (std::size_t x = 0; x < width; ++x) {
       std::uint8_t* px = row + x * static_cast<std::size_t>(pixelBytes);
       switch (mode) {
-        case pmGrey: case pmDuotone:
+        case pmGrey:
+        case pmDuotone:
           px[0] = px[1] = px[2] = planes[0][x];
           break;
         case pmRgb:
@@ -149,7 +182,8 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
         case pmCmyk: {
           // Stored inverted: 255 is no ink.
           const unsigned k = planes[3][x];
-          px[0] = mulDiv255(planes[2][x], k), px[1] = mulDiv255(planes[1][x], k), px[2] = mulDiv255(planes[0][x], k);
+          px[0] = mulDiv255(planes[2][x], k), px[1] = mulDiv255(planes[1][x], k),
+          px[2] = mulDiv255(planes[0][x], k);
           break;
         }
         case pmLab:

@@ -25,8 +25,14 @@ constexpr char kSignature[] = "Paint Shop Pro Image File\n\x1a";
 constexpr std::size_t kFileHeaderBytes = 32;
 
 enum BlockId {
-  biImage = 0, biColour = 2, biLayerStart = 3, biLayer = 4, biChannel = 5,
-  biCompositeImage = 9, biCompositeBank = 16, biCompositeAttributes = 17,
+  biImage = 0,
+  biColour = 2,
+  biLayerStart = 3,
+  biLayer = 4,
+  biChannel = 5,
+  biCompositeImage = 9,
+  biCompositeBank = 16,
+  biCompositeAttributes = 17,
 };
 enum Compression { pcNone = 0, pcRle = 1, pcLz77 = 2 };
 enum BitmapType { btImage = 0, btTransparencyMask = 1 };
@@ -127,7 +133,9 @@ bool decodeChannel(const Channel& c, int compression, std::size_t width, std::si
 
 // Most pixels that `bytes` of channel data can hold under a compression.
 std::size_t channelCapacity(std::size_t bytes, int compression) {
-  const std::size_t ratio = compression == pcLz77 ? kMaxInflateRatio : compression == pcRle ? 64 : 1;
+  const std::size_t ratio = compression == pcLz77  ? kMaxInflateRatio
+                            : compression == pcRle ? 64
+                                                   : 1;
   return checkedMul(bytes + 1, ratio).value_or(SIZE_MAX);
 }
 
@@ -165,11 +173,12 @@ bool PspReader::readImageInfo(const Block& b) {
 }
 
 bool PspReader::readPalette(const Block& b) {
+  // Later versions put the entry count in a chunk with its size; the entries follow the chunk.
   in_.seek(b.data);
-  std::size_t at = b.data;
-  if (major_ > 3) at += in_.u32le();  // chunk size
-  in_.seek(at);
+  const std::size_t chunk = major_ > 3 ? in_.u32le() : 4;
   const std::size_t entries = in_.u32le();
+  if (chunk > b.end - b.data) return false;
+  in_.seek(b.data + chunk);
   if (entries > 256 || entries > (b.end - std::min(b.end, in_.position())) / 4) return false;
   palette_.assign(256, PaletteColor{});
   for (std::size_t i = 0; i < entries; ++i) {
@@ -250,7 +259,7 @@ bool PspReader::readCompositeBank(const Block& b) {
       const std::int32_t width = in_.i32le(), height = in_.i32le();
       in_.skip(2);  // bit depth: that of the image
       compression = in_.u16le();
-      in_.skip(6);  // planes, colours
+      in_.skip(6);                   // planes, colours
       const int kind = in_.u16le();  // 0 composite, 1 thumbnail
       fullSize = kind == 0 && width == info_.width && height == info_.height;
     } else if (sub.id == biCompositeImage && fullSize && !haveComposite_) {
@@ -284,7 +293,8 @@ CodecResult PspReader::draw(const Layer& layer, Bitmap& canvas, bool paletteOut)
     if (c.bitmapType == btTransparencyMask) mask = &c;
     if (c.bitmapType != btImage) continue;
     if (info_.bitDepth == 8 && c.channelType == 0) colour[0] = &c;
-    if (info_.bitDepth == 24 && c.channelType >= 1 && c.channelType <= 3) colour[3 - c.channelType] = &c;
+    if (info_.bitDepth == 24 && c.channelType >= 1 && c.channelType <= 3)
+      colour[3 - c.channelType] = &c;
   }
   const int needed = info_.bitDepth == 8 ? 1 : 3;
   for (int k = 0; k < needed; ++k)
@@ -304,14 +314,17 @@ CodecResult PspReader::draw(const Layer& layer, Bitmap& canvas, bool paletteOut)
   // Clip to the canvas, then blend row by row.
   const std::int64_t x0 = std::max<std::int64_t>(layer.x, 0);
   const std::int64_t y0 = std::max<std::int64_t>(layer.y, 0);
-  const std::int64_t x1 = std::min<std::int64_t>(layer.x + static_cast<std::int64_t>(layer.width), canvas.width());
-  const std::int64_t y1 = std::min<std::int64_t>(layer.y + static_cast<std::int64_t>(layer.height), canvas.height());
+  const std::int64_t x1 =
+      std::min<std::int64_t>(layer.x + static_cast<std::int64_t>(layer.width), canvas.width());
+  const std::int64_t y1 =
+      std::min<std::int64_t>(layer.y + static_cast<std::int64_t>(layer.height), canvas.height());
   for (std::int64_t y = y0; y < y1; ++y) {
     const std::size_t src = static_cast<std::size_t>(y - layer.y) * layer.width;
     std::uint8_t* px = canvas.row(static_cast<int>(y)) + 3 * x0;
     for (std::int64_t x = x0; x < x1; ++x, px += 3) {
       const std::size_t i = src + static_cast<std::size_t>(x - layer.x);
-      const unsigned a = mask ? layer.opacity * planes[3][i] / 255u : static_cast<unsigned>(layer.opacity);
+      const unsigned a =
+          mask ? layer.opacity * planes[3][i] / 255u : static_cast<unsigned>(layer.opacity);
       std::uint8_t c[3];
       if (needed == 1) {
         const PaletteColor& p = palette_[planes[0][i]];
@@ -320,7 +333,8 @@ CodecResult PspReader::draw(const Layer& layer, Bitmap& canvas, bool paletteOut)
         c[0] = planes[0][i], c[1] = planes[1][i], c[2] = planes[2][i];
       }
       for (int k = 0; k < 3; ++k)
-        px[k] = static_cast<std::uint8_t>(px[k] + (static_cast<int>(c[k]) - px[k]) * static_cast<int>(a) / 255);
+        px[k] = static_cast<std::uint8_t>(px[k] + (static_cast<int>(c[k]) - px[k]) *
+                                                      static_cast<int>(a) / 255);
     }
   }
   return CodecResult::success();
@@ -336,7 +350,8 @@ CodecResult PspReader::decode(Bitmap& out) {
 
   Block b;
   while (in_.remaining() > 0) {
-    if (!readBlock(in_, major_, in_.size(), b)) return CodecResult::fail(CodecError::ceDamaged, "bad block");
+    if (!readBlock(in_, major_, in_.size(), b))
+      return CodecResult::fail(CodecError::ceDamaged, "bad block");
     bool ok = true;
     if (b.id == biImage) {
       ok = readImageInfo(b);
@@ -360,9 +375,13 @@ CodecResult PspReader::decode(Bitmap& out) {
   if (!info_.present) return CodecResult::fail(CodecError::ceDamaged, "no image attributes");
   if (info_.bitDepth != 8 && info_.bitDepth != 24)
     return CodecResult::fail(CodecError::ceUnsupported, "bit depth");
-  if (info_.compression > pcLz77) return CodecResult::fail(CodecError::ceUnsupported, "compression");
-  if (info_.width <= 0 || info_.height <= 0) return CodecResult::fail(CodecError::ceDamaged, "size");
-  if (auto r = checkDimensions(static_cast<std::uint64_t>(info_.width), static_cast<std::uint64_t>(info_.height), limits_); !r.ok())
+  if (info_.compression > pcLz77)
+    return CodecResult::fail(CodecError::ceUnsupported, "compression");
+  if (info_.width <= 0 || info_.height <= 0)
+    return CodecResult::fail(CodecError::ceDamaged, "size");
+  if (auto r = checkDimensions(static_cast<std::uint64_t>(info_.width),
+                               static_cast<std::uint64_t>(info_.height), limits_);
+      !r.ok())
     return r;
   if (info_.bitDepth == 8 && palette_.empty()) palette_ = greyRamp(256);
 
@@ -376,18 +395,19 @@ CodecResult PspReader::decode(Bitmap& out) {
   if (shown.empty()) return CodecResult::fail(CodecError::ceUnsupported, "no raster image");
   // One opaque layer covering the canvas keeps the palette of an 8-bit image.
   const Layer& first = *shown.front();
-  const bool paletteOut = info_.bitDepth == 8 && shown.size() == 1 && first.opacity == 255 &&
-                          first.x == 0 && first.y == 0 &&
-                          first.width == static_cast<std::size_t>(info_.width) &&
-                          first.height == static_cast<std::size_t>(info_.height) &&
-                          std::none_of(first.channels.begin(), first.channels.end(),
-                                       [](const Channel& c) { return c.bitmapType == btTransparencyMask; });
+  const bool paletteOut =
+      info_.bitDepth == 8 && shown.size() == 1 && first.opacity == 255 && first.x == 0 &&
+      first.y == 0 && first.width == static_cast<std::size_t>(info_.width) &&
+      first.height == static_cast<std::size_t>(info_.height) &&
+      std::none_of(first.channels.begin(), first.channels.end(),
+                   [](const Channel& c) { return c.bitmapType == btTransparencyMask; });
   Bitmap canvas;
   canvas.reset(info_.width, info_.height, paletteOut ? 8 : 24);
   if (paletteOut) {
     canvas.palette() = palette_;
   } else {
-    for (int y = 0; y < canvas.height(); ++y) std::memset(canvas.row(y), 255, 3 * static_cast<std::size_t>(canvas.width()));
+    for (int y = 0; y < canvas.height(); ++y)
+      std::memset(canvas.row(y), 255, 3 * static_cast<std::size_t>(canvas.width()));
   }
   for (const Layer* l : shown)
     if (auto r = draw(*l, canvas, paletteOut); !r.ok()) return r;

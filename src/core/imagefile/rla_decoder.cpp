@@ -27,7 +27,9 @@ struct RlaHeader {
   bool floatingPoint = false;
 };
 
-std::int16_t s16(ByteReader& in) { return static_cast<std::int16_t>(in.u16be()); }
+std::int16_t s16(ByteReader& in) {
+  return static_cast<std::int16_t>(in.u16be());
+}
 
 // Reads one channel record of a scanline and scales its samples to 8 bits.
 bool readChannel(ByteReader& in, std::size_t width, int bits, std::vector<std::uint8_t>& coded,
@@ -45,7 +47,8 @@ bool readChannel(ByteReader& in, std::size_t width, int bits, std::vector<std::u
     } else {
       const unsigned top = (1u << bits) - 1;
       for (std::size_t x = 0; x < width; ++x)
-        dst[x] = static_cast<std::uint8_t>((std::min<unsigned>(coded[x], top) * 255 + top / 2) / top);
+        dst[x] =
+            static_cast<std::uint8_t>((std::min<unsigned>(coded[x], top) * 255 + top / 2) / top);
     }
   } else {
     const unsigned top = (1u << bits) - 1;
@@ -89,17 +92,21 @@ CodecResult decodeRla(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   if (right < left || top < bottom) return CodecResult::fail(CodecError::ceDamaged, "bad window");
   if (h.colourChannels < 0 || h.matteChannels < 0 || h.colourChannels + h.matteChannels == 0)
     return CodecResult::fail(CodecError::ceDamaged, "channel counts");
-  if (h.floatingPoint) return CodecResult::fail(CodecError::ceUnsupported, "floating-point samples");
+  if (h.floatingPoint)
+    return CodecResult::fail(CodecError::ceUnsupported, "floating-point samples");
   if (h.colourBits < 1 || h.colourBits > 16 || h.matteBits < 1 || h.matteBits > 16)
     return CodecResult::fail(CodecError::ceUnsupported, "sample size");
   h.width = right - left + 1;
   h.height = top - bottom + 1;
-  if (auto r = checkDimensions(static_cast<std::uint64_t>(h.width), static_cast<std::uint64_t>(h.height), limits); !r.ok())
+  if (auto r = checkDimensions(static_cast<std::uint64_t>(h.width),
+                               static_cast<std::uint64_t>(h.height), limits);
+      !r.ok())
     return r;
   const std::size_t width = static_cast<std::size_t>(h.width);
   const std::size_t height = static_cast<std::size_t>(h.height);
   // Every scanline has an offset and at least a length word per channel read.
-  if (height > in.remaining() / 4) return CodecResult::fail(CodecError::ceDamaged, "file too short");
+  if (height > in.remaining() / 4)
+    return CodecResult::fail(CodecError::ceDamaged, "file too short");
 
   const bool colour = h.colourChannels > 0;
   const bool grey = !colour || h.colourChannels < 3;
@@ -117,7 +124,8 @@ CodecResult decodeRla(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   const int colourRead = h.colourChannels >= 3 ? 3 : colour ? 1 : 0;
   for (std::size_t i = 0; i < height; ++i) {
     in.seek(offsets[i]);
-    std::uint8_t* row = bmp.row(static_cast<int>(height - 1 - i));  // the first scanline is the bottom one
+    std::uint8_t* row =
+        bmp.row(static_cast<int>(height - 1 - i));  // the first scanline is the bottom one
     for (int c = 0; c < colourRead + (alpha || !colour ? 1 : 0); ++c) {
       const bool matte = c >= colourRead;
       if (!readChannel(in, width, matte ? h.matteBits : h.colourBits, coded, plane.data()))
@@ -128,7 +136,8 @@ CodecResult decodeRla(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
         interleavePlane(plane.data(), width, row + 3, 4);
         unpremultiply(row, width);
       } else if (grey) {
-        for (int k = 0; k < 3; ++k) interleavePlane(plane.data(), width, row + k, static_cast<int>(pixelBytes));
+        for (int k = 0; k < 3; ++k)
+          interleavePlane(plane.data(), width, row + k, static_cast<int>(pixelBytes));
       } else {
         interleavePlane(plane.data(), width, row + 2 - c, static_cast<int>(pixelBytes));
       }

@@ -21,12 +21,16 @@ bool RunDecoder::nextPacket() {
   };
   switch (scheme_) {
     case RunScheme::rsPackBits:
-      if (n < 128) startLiteral(std::size_t{n} + 1);
-      else if (n > 128) startRun(257 - std::size_t{n});
+      if (n < 128)
+        startLiteral(std::size_t{n} + 1);
+      else if (n > 128)
+        startRun(257 - std::size_t{n});
       break;
     case RunScheme::rsSignedRuns:
-      if (n < 128) startRun(std::size_t{n} + 1);
-      else startLiteral(256 - std::size_t{n});
+      if (n < 128)
+        startRun(std::size_t{n} + 1);
+      else
+        startLiteral(256 - std::size_t{n});
       break;
     case RunScheme::rsPcx:
       if ((n & 0xC0) == 0xC0) {
@@ -38,18 +42,26 @@ bool RunDecoder::nextPacket() {
       }
       break;
     case RunScheme::rsHalo:
-      if (n == 0) rowEnded_ = true;
-      else if (n & 0x80) startRun(n & 0x7F);
-      else startLiteral(n);
+      if (n == 0)
+        rowEnded_ = true;
+      else if (n & 0x80)
+        startRun(n & 0x7F);
+      else
+        startLiteral(n);
       break;
     case RunScheme::rsSgi:
-      if ((n & 0x7F) == 0) rowEnded_ = true;
-      else if (n & 0x80) startLiteral(n & 0x7F);
-      else startRun(n);
+      if ((n & 0x7F) == 0)
+        rowEnded_ = true;
+      else if (n & 0x80)
+        startLiteral(n & 0x7F);
+      else
+        startRun(n);
       break;
     case RunScheme::rsPaintShop:
-      if (n > 128) startRun(std::size_t{n} - 128);
-      else startLiteral(n);
+      if (n > 128)
+        startRun(std::size_t{n} - 128);
+      else
+        startLiteral(n);
       break;
   }
   return !in_.truncated();

@@ -14,12 +14,12 @@ namespace vorlino {
 // The run-length packet codes. In each, a count byte introduces either a run (one value repeated)
 // or a literal (values copied as they stand).
 enum class RunScheme {
-  rsPackBits,     // n in 0..127: n+1 literals; n in -127..-1: next value 1-n times; -128: nothing
-  rsSignedRuns,   // n >= 0: next value n+1 times; n < 0: -n literals
-  rsPcx,          // top two bits set: next value (n & 63) times; otherwise n is the value itself
-  rsHalo,         // 0 ends the row; high bit set: next value (n & 127) times; else n literals
-  rsSgi,          // 0 ends the row; high bit set: (n & 127) literals; else next value n times
-  rsPaintShop,    // n > 128: next value n-128 times; otherwise n literals
+  rsPackBits,    // n in 0..127: n+1 literals; n in -127..-1: next value 1-n times; -128: nothing
+  rsSignedRuns,  // n >= 0: next value n+1 times; n < 0: -n literals
+  rsPcx,         // top two bits set: next value (n & 63) times; otherwise n is the value itself
+  rsHalo,        // 0 ends the row; high bit set: next value (n & 127) times; else n literals
+  rsSgi,         // 0 ends the row; high bit set: (n & 127) literals; else next value n times
+  rsPaintShop,   // n > 128: next value n-128 times; otherwise n literals
 };
 
 // Decodes one packet stream into a caller's buffer. A run or literal that goes past the end of one

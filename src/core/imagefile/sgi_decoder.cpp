@@ -48,9 +48,11 @@ CodecResult decodeSgi(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   std::vector<std::uint32_t> starts, lengths;
   if (storage == 0) {
     const auto bytes = checkedMul(rowBytes, rows);
-    if (!bytes || *bytes > in.remaining()) return CodecResult::fail(CodecError::ceDamaged, "file too short");
+    if (!bytes || *bytes > in.remaining())
+      return CodecResult::fail(CodecError::ceDamaged, "file too short");
   } else {
-    if (rows > in.remaining() / 8) return CodecResult::fail(CodecError::ceDamaged, "file too short");
+    if (rows > in.remaining() / 8)
+      return CodecResult::fail(CodecError::ceDamaged, "file too short");
     starts.resize(rows);
     lengths.resize(rows);
     for (auto& s : starts) s = in.u32be();
@@ -68,14 +70,16 @@ CodecResult decodeSgi(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
       const std::size_t index = c * ysize + y;
       if (storage == 0) {
         in.seek(kHeaderBytes + index * rowBytes);
-        if (!in.read(samples.data(), rowBytes)) return CodecResult::fail(CodecError::ceDamaged, "truncated");
+        if (!in.read(samples.data(), rowBytes))
+          return CodecResult::fail(CodecError::ceDamaged, "truncated");
       } else {
         // Each row is coded by itself; a row's packets may not reach beyond its stated length.
         if (starts[index] > in.size() || lengths[index] > in.size() - starts[index])
           return CodecResult::fail(CodecError::ceDamaged, "row outside the file");
         ByteReader rowData(in.data() + starts[index], lengths[index]);
         RunDecoder runs(rowData, RunScheme::rsSgi, bpc);
-        if (!runs.read(samples.data(), xsize)) return CodecResult::fail(CodecError::ceDamaged, "truncated row");
+        if (!runs.read(samples.data(), xsize))
+          return CodecResult::fail(CodecError::ceDamaged, "truncated row");
       }
       const std::uint8_t* values = samples.data();
       if (bpc == 2) {
@@ -86,7 +90,8 @@ CodecResult decodeSgi(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
         std::memcpy(row, values, xsize);
       } else if (channels == 2) {
         // Grey and alpha: the grey goes into blue, green and red.
-        for (int k = 0; k < (c == 0 ? 3 : 1); ++k) interleavePlane(values, xsize, row + (c == 0 ? k : 3), 4);
+        for (int k = 0; k < (c == 0 ? 3 : 1); ++k)
+          interleavePlane(values, xsize, row + (c == 0 ? k : 3), 4);
       } else {
         const int channel = c < 3 ? 2 - static_cast<int>(c) : 3;
         interleavePlane(values, xsize, row + channel, pixelBytes);
