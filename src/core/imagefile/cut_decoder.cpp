@@ -88,7 +88,7 @@ CodecResult decodeCut(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
                                static_cast<std::uint64_t>(height), limits);
       !r.ok())
     return r;
-  // Each row costs at least its count word and one end code.
+  // Each row costs at least its count word and an end code (a row may end early: the rest is 0).
   if (static_cast<std::size_t>(height) > in.remaining() / 3)
     return CodecResult::fail(CodecError::ceDamaged, "file too short");
 

@@ -119,7 +119,10 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     for (std::size_t i = 0; i < rowStart.size(); ++i) rowStart[i] = dataStart + i * rowBytes;
   } else {
     // A table of coded row lengths for every row of every channel comes first.
-    if (rows > in.remaining() / 2)
+    // The rows follow one another, so the file must hold the fewest bytes that code them all.
+    const auto least =
+        checkedMul(RunDecoder::minimumBytes(rowBytes, RunScheme::rsPackBits), used * height);
+    if (rows > in.remaining() / 2 || !least || *least > in.remaining())
       return CodecResult::fail(CodecError::ceDamaged, "file too short");
     std::size_t at = dataStart + 2 * rows;
     for (std::size_t i = 0; i < rows; ++i) {
