@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
 #include "more_reference_png.h"
 
 namespace vorlino {

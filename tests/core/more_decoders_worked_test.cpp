@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
 
 namespace vorlino {
 namespace {

@@ -15,7 +15,7 @@
 #include <optional>
 
 #include "bitmap/checked.h"
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
 #include "imagefile/rle_rows.h"
 
 namespace vorlino {

@@ -17,15 +17,15 @@ constexpr std::array<DecoderInfo, 18> kDecoders = {{
     {readTarga, false},            // dkTarga
     {readTiff, false},             // dkTiff
     {readEps, false},              // dkEps
-    {readNotYetAvailable, false},  // dkPaintbrush
-    {readNotYetAvailable, false},  // dkAliasWavefront
-    {readNotYetAvailable, false},  // dkSgi
-    {readNotYetAvailable, false},  // dkPhotoshop
+    {readPcx, false},              // dkPaintbrush
+    {readRla, false},              // dkAliasWavefront
+    {readSgi, false},              // dkSgi
+    {readPsd, false},              // dkPhotoshop
     {readPnm, false},              // dkPortableMap
-    {readNotYetAvailable, false},  // dkAutodesk
-    {readNotYetAvailable, false},  // dkPhotoCd
-    {readNotYetAvailable, false},  // dkDrHalo
-    {readNotYetAvailable, false},  // dkPaintShopPro
+    {readCel, false},              // dkAutodesk
+    {readPcd, false},              // dkPhotoCd
+    {readCut, false},              // dkDrHalo
+    {readPsp, false},              // dkPaintShopPro
     {readPng, false},              // dkPng
     {readGif, false},              // dkGif
 }};

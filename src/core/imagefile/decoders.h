@@ -29,15 +29,23 @@ CodecResult readTarga(ByteReader& in, Bitmap& out, const DecodeLimits& limits) n
 CodecResult readTiff(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
 // Binary EPS (C5 D0 D3 C6 header): the TIFF preview it embeds. A file without one fails.
 CodecResult readEps(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// ZSoft PCX (.pcx .pcc .scr).
 CodecResult readPcx(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// Alias/Wavefront RLA (.rla .rpf).
 CodecResult readRla(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// SGI image file (.sgi .rgb .rgba .bw).
 CodecResult readSgi(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// Photoshop document, merged image (.psd .pdd).
 CodecResult readPsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
 // Netpbm bit, grey and pixel maps, P1 to P6, maxval up to 65535.
 CodecResult readPnm(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// Autodesk Animator cel and picture (.cel .pic).
 CodecResult readCel(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// Kodak Photo CD image pac, Base resolution (.pcd).
 CodecResult readPcd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// Dr. Halo CUT (.cut); the palette comes from the ".pal" file beside in.fileName().
 CodecResult readCut(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+// Paint Shop Pro image (.psp).
 CodecResult readPsp(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
 // PNG of every colour type, bit depth and interlace. Palette images keep their palette (1, 4 or 8
 // bits per pixel; 2-bit images become 8-bit); grey and RGB give 24 bits; an alpha channel or a

@@ -11,7 +11,8 @@
 #include <cstring>
 
 #include "bitmap/checked.h"
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
+#include "imagefile/pixel_rows.h"
 #include "imagefile/rle_rows.h"
 
 namespace vorlino {

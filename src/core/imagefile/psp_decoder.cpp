@@ -14,7 +14,7 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/inflate_buffer.h"
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
 #include "imagefile/rle_rows.h"
 
 namespace vorlino {

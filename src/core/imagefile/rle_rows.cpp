@@ -104,19 +104,6 @@ std::size_t RunDecoder::minimumBytes(std::size_t count, RunScheme scheme) {
   return (count / longest) * 2 + (count % longest ? 2 : 0);
 }
 
-void unpackIndices(const std::uint8_t* src, int bits, std::size_t count, std::uint8_t* dst) {
-  if (bits == 8) {
-    std::memcpy(dst, src, count);
-    return;
-  }
-  const int perByte = 8 / bits;
-  const unsigned mask = (1u << bits) - 1;
-  for (std::size_t i = 0; i < count; ++i) {
-    const int shift = 8 - bits * (1 + static_cast<int>(i % perByte));
-    dst[i] = static_cast<std::uint8_t>((src[i / perByte] >> shift) & mask);
-  }
-}
-
 void interleavePlane(const std::uint8_t* plane, std::size_t count, std::uint8_t* dst,
                      int pixelBytes) {
   for (std::size_t i = 0; i < count; ++i) dst[i * pixelBytes] = plane[i];

@@ -52,8 +52,6 @@ class RunDecoder {
   std::uint8_t value_[2] = {};
 };
 
-// Unpacks `count` indices of 1, 2, 4 or 8 bits (most significant bits first) into bytes.
-void unpackIndices(const std::uint8_t* src, int bits, std::size_t count, std::uint8_t* dst);
 
 // Copies `count` bytes of one channel plane into every `pixelBytes`-th byte from dst.
 void interleavePlane(const std::uint8_t* plane, std::size_t count, std::uint8_t* dst,

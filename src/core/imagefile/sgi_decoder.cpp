@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "bitmap/checked.h"
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
 #include "imagefile/rle_rows.h"
 
 namespace vorlino {

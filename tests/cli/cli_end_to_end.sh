@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# End-to-end runs of vorlino-cli: usage errors, info, convert, resize and frame into every
+# writable format, each result read back by the tool itself.
+# usage: cli_end_to_end.sh VORLINO_CLI SOURCE_DIR WORK_DIR
+set -u
+CLI=$1
+SRC=$2
+WORK=$3
+rm -rf "$WORK"
+mkdir -p "$WORK"
+PHOTO=$SRC/tests/data/jpeg/input_plane.jpg
+MASK=$SRC/tests/data/pnm/hopper_16bit.pgm
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# expect STATUS COMMAND...: runs the command and checks its exit status.
+expect() {
+  local want=$1
+  shift
+  "$@" >"$WORK/out.txt" 2>"$WORK/err.txt"
+  local got=$?
+  [ "$got" -eq "$want" ] || fail "exit $got (wanted $want): $* -- $(cat "$WORK/err.txt")"
+}
+
+# The size and depth that info reports for a file, as "W x H, B bits".
+shape() { "$CLI" info "$1" 2>/dev/null | sed 's/^.*, \([0-9]* x [0-9]*\), \([0-9]*\) bits$/\1, \2 bits/'; }
+
+expect 0 "$CLI" --help
+grep -q "Usage: vorlino-cli" "$WORK/out.txt" || fail "--help prints the usage"
+expect 0 "$CLI" --version
+expect 2 "$CLI"
+expect 2 "$CLI" frobnicate
+expect 2 "$CLI" convert "$PHOTO"
+expect 2 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/x.png" --opacity 5
+expect 2 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/x.png" --colour "#12345G"
+expect 2 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/x.png" --rotate 45
+expect 2 "$CLI" frame "$PHOTO" "$PHOTO" --mask "$MASK" -o "$WORK/x.png"
+expect 2 "$CLI" convert "$PHOTO" "$WORK/x.jpg" --quality 0
+
+expect 0 "$CLI" info "$PHOTO" "$MASK"
+grep -q "input_plane.jpg: Images JPG, " "$WORK/out.txt" || fail "info names the JPEG decoder"
+grep -q "hopper_16bit.pgm: Images Portable map, " "$WORK/out.txt" || fail "info names the Netpbm decoder"
+expect 1 "$CLI" info "$WORK/missing.png" "$PHOTO"
+grep -q "Impossible d'ouvrir l'image dans le fichier" "$WORK/err.txt" || fail "info reports a missing file in French"
+grep -q "input_plane.jpg" "$WORK/out.txt" || fail "info goes on after a failure"
+
+size=$(shape "$PHOTO" | cut -d, -f1)
+for ext in bmp rle gif jpg png tif tga; do
+  expect 0 "$CLI" convert "$PHOTO" "$WORK/converted.$ext" --quality 80
+  [ "$(shape "$WORK/converted.$ext" | cut -d, -f1)" = "$size" ] || fail "convert to .$ext keeps the size"
+  expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/framed.$ext" --colour clNavy --opacity 60 --soften
+  [ "$(shape "$WORK/framed.$ext" | cut -d, -f1)" = "$size" ] || fail "frame to .$ext keeps the size"
+done
+[ "$(shape "$WORK/converted.rle")" = "$size, 8 bits" ] || fail "an RLE file holds 8 bits"
+expect 1 "$CLI" convert "$PHOTO" "$WORK/converted.xyz"
+grep -q "car le format n.est pas reconnu" "$WORK/err.txt" || fail "an unknown extension is reported in French"
+expect 1 "$CLI" convert "$PHOTO" "$WORK/missing-folder/x.png"
+
+expect 0 "$CLI" resize "$PHOTO" "$WORK/small.png" --width 31 --height 17
+[ "$(shape "$WORK/small.png")" = "31 x 17, 24 bits" ] || fail "resize gives the asked size"
+expect 0 "$CLI" resize "$PHOTO" "$WORK/plain.bmp" --width 5 --height 300 --plain
+[ "$(shape "$WORK/plain.bmp")" = "5 x 300, 24 bits" ] || fail "plain resize gives the asked size"
+
+# Batch into a folder: a transparent result defaults to GIF and keeps 8 bits; a bad input is
+# reported and the others are still written.
+expect 1 "$CLI" frame "$PHOTO" "$WORK/missing.jpg" "$SRC/tests/data/png/ibasn2c08.png" --mask "$MASK" \
+  --output-dir "$WORK/batch" --suffix _cadre --transparent --tile --negative --rotate 90
+[ -f "$WORK/batch/input_plane_cadre.gif" ] || fail "batch writes input_plane_cadre.gif"
+[ -f "$WORK/batch/ibasn2c08_cadre.gif" ] || fail "batch goes on after a failed input"
+[ "$(shape "$WORK/batch/input_plane_cadre.gif" | cut -d, -f2)" = " 8 bits" ] || fail "transparent result saved with a palette"
+expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" --output-dir "$WORK/batch2" --format tga
+[ -f "$WORK/batch2/input_plane.tga" ] || fail "--format chooses the extension"
+
+# The same settings give the same bytes.
+expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/again.png" --colour clNavy --opacity 60 --soften
+cmp -s "$WORK/again.png" "$WORK/framed.png" || fail "framing is reproducible"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all vorlino-cli checks passed"
