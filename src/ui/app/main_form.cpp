@@ -22,7 +22,7 @@
 #include "app/file_names.h"
 #include "app/form_widgets.h"
 #include "app/tool_pictures.h"
-#include "controls/color_edit.h"
+#include "controls/color_editor.h"
 #include "controls/spin2.h"
 #include "view/my_graphic.h"
 
@@ -305,12 +305,13 @@ QWidget* TMainForm::CreateSidePanel() {
 
   ColorEdit = new TColorEdit(PnlLeft);
   ColorEdit->setColor(kWhite);
+  ColorEdit->setColorDialog([this](Color& colour) { return runColorDialog(colour, this); });
   place(ColorEdit, "ColorEdit", 8, 216, 60, 21);
 
   EdiOpacite = new TSpinEdit2(PnlLeft);
-  EdiOpacite->setMinValue(10);
-  EdiOpacite->setMaxValue(100);
-  EdiOpacite->setValue(100);
+  EdiOpacite->SetMinValue(10);
+  EdiOpacite->SetMaxValue(100);
+  EdiOpacite->SetValue(100);
   place(EdiOpacite, "EdiOpacite", 77, 216, 60, 21);
 
   CmbFormat = new QComboBox(PnlLeft);

@@ -17,7 +17,7 @@
 #include "app/file_names.h"
 #include "app/form_widgets.h"
 #include "app/main_form.h"
-#include "controls/color_edit.h"
+#include "controls/color_editor.h"
 #include "controls/spin2.h"
 #include "imagefile/load_image.h"
 #include "prompts/prompts.h"

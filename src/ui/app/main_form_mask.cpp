@@ -10,7 +10,7 @@
 #include "app/main_form.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
-#include "controls/color_edit.h"
+#include "controls/color_editor.h"
 #include "controls/spin2.h"
 #include "imagefile/load_image.h"
 #include "view/my_graphic.h"
@@ -75,7 +75,7 @@ void TMainForm::ApplyMask() {
   if (!mask) return;
   const TResultFormat format = ResultFormat();
   BlendOptions blend;
-  blend.opacity = EdiOpacite->value();
+  blend.opacity = EdiOpacite->Value();
   blend.colour = ColorEdit->color();
   ApplyMaskBitmap(WorkingBitmap(), *mask, format, blend);
   SetResultTransparent(format == rfTransparent);
