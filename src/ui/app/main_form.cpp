@@ -12,11 +12,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/error_report.h"
 #include "app/file_names.h"
@@ -57,6 +59,13 @@ void TMainForm::Bind(Sender* sender, Signal signal, void (TMainForm::*handler)()
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), history_(kUndoCapacity) {
   setWindowTitle(QStringLiteral("Vorlino"));
   setMinimumSize(590, 475);
+  // Without a window manager to choose, start at a comfortable size for a photo.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->availableGeometry();
+    resize(
+        QSize(std::min(960, available.width() * 4 / 5), std::min(720, available.height() * 4 / 5))
+            .expandedTo(minimumSize()));
+  }
 
   // The platform's style is the visual style here: there is no theme manager to create.
   imageView_ = new TMyImage(this);

@@ -1,5 +1,6 @@
 // The main window's shared command steps, opening, undo and redo, zoom and status.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDragEnterEvent>
