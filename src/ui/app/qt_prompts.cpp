@@ -60,6 +60,12 @@ QWidget* DialogParent() {
   return QApplication::activeWindow();
 }
 
+// Gives the keyboard back to the window the dialog came from, so that its shortcuts work at once
+// even where no window manager does it.
+void Reactivate(QWidget* window) {
+  if (window != nullptr && window->isVisible()) window->activateWindow();
+}
+
 }  // namespace
 
 std::unique_ptr<QMessageBox> MakeMessageBox(MessageKind kind, const QString& caption,
@@ -96,19 +102,22 @@ MessageResult MessageBoxResult(const QMessageBox& box, MessageButtons buttons) {
 
 MessageResult QtPrompts::message(MessageKind kind, const std::string& caption,
                                  const std::string& text, MessageButtons buttons) {
+  QWidget* parent = DialogParent();
   auto box = MakeMessageBox(kind, QString::fromStdString(caption), QString::fromStdString(text),
-                            buttons, DialogParent());
+                            buttons, parent);
   // A box shown during a busy command must still get the arrow.
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   box->exec();
   QApplication::restoreOverrideCursor();
+  Reactivate(parent);
   return MessageBoxResult(*box, buttons);
 }
 
 OpenImageReply QtPrompts::openImage(const OpenImageRequest& request) {
   OpenImageReply reply;
+  QWidget* parent = DialogParent();
   {
-    TOpenPictureDialog dialog(DialogParent());
+    TOpenPictureDialog dialog(parent);
     const QStringList filters = QtNameFilters(request.filter);
     dialog.setNameFilters(filters);
     if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
@@ -118,13 +127,16 @@ OpenImageReply QtPrompts::openImage(const OpenImageRequest& request) {
     if (reply.accepted) reply.fileName = dialog.selectedFiles().front().toStdString();
     reply.preview = dialog.Preview();
   }
+  Reactivate(parent);
   // Let the windows that the dialog covered repaint before the file is read.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   return reply;
 }
 
 SaveImageReply QtPrompts::saveImage(const SaveImageRequest& request) {
-  QFileDialog dialog(DialogParent());
+  QWidget* parent = DialogParent();
+  QFileDialog dialog(parent);
+  dialog.resize(760, 480);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -154,6 +166,7 @@ SaveImageReply QtPrompts::saveImage(const SaveImageRequest& request) {
   SaveImageReply reply;
   reply.accepted = accepted;
   if (accepted) reply.fileName = dialog.selectedFiles().front().toStdString();
+  Reactivate(parent);
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   return reply;
 }

@@ -103,6 +103,8 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
   setTabOrder(paintPanel_, previewCheck_);
 
   connect(this, &QFileDialog::currentChanged, this, &TOpenPictureDialog::SetHighlighted);
+  // Room for the file list's columns beside the preview.
+  resize(900, 520);
 }
 
 bool TOpenPictureDialog::Preview() const {
