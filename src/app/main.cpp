@@ -2,6 +2,7 @@
 #include <QStringList>
 
 #include "app/error_report.h"
+#include "app/french_texts.h"
 #include "app/main_form.h"
 #include "app/qt_prompts.h"
 #include "prompts/prompts.h"
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Vorlino"));
   QApplication::setApplicationDisplayName(QStringLiteral("Vorlino"));
 
+  vorlino::TFrenchQtTexts frenchTexts;
+  QApplication::installTranslator(&frenchTexts);
   vorlino::QtPrompts qtPrompts;
   vorlino::setPrompts(&qtPrompts);
 

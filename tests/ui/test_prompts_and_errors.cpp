@@ -10,6 +10,7 @@
 #include "../core/scripted_prompts.h"
 #include "app/error_report.h"
 #include "app/file_names.h"
+#include "app/french_texts.h"
 #include "app/qt_prompts.h"
 
 using namespace vorlino;
@@ -62,6 +63,17 @@ class TestPromptsAndErrors : public QObject {
     QVERIFY(MessageBoxResult(*box, MessageButtons::mbYesNoCancel) == MessageResult::mrCancel);
     auto ok = MakeMessageBox(MessageKind::mkError, "Vorlino", "x", MessageButtons::mbOk);
     QVERIFY(MessageBoxResult(*ok, MessageButtons::mbOk) == MessageResult::mrOk);
+  }
+
+  void qtOwnTextsSpeakFrench() {
+    TFrenchQtTexts french;
+    QCoreApplication::installTranslator(&french);
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Ouvrir"));
+    QCOMPARE(QCoreApplication::translate("QFileSystemModel", "Date Modified"),
+             QStringLiteral("Modifié le"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Not a known text"),
+             QStringLiteral("Not a known text"));
+    QCoreApplication::removeTranslator(&french);
   }
 
   void errorReportAddsAFullStop() {

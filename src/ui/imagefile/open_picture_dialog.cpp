@@ -80,8 +80,8 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
   paintPanel_->setObjectName(QStringLiteral("PaintPanel"));
   paintPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   auto* inside = new QVBoxLayout(paintPanel_);
-  inside->setContentsMargins(paintPanel_->frameWidth(), paintPanel_->frameWidth(),
-                             paintPanel_->frameWidth(), paintPanel_->frameWidth());
+  const int inset = paintPanel_->frameWidth() + 2;  // the picture never touches the bevel
+  inside->setContentsMargins(inset, inset, inset, inset);
   paintBox_ = new TPreviewBox(preview_, paintPanel_);
   paintBox_->setObjectName(QStringLiteral("PaintBox"));
   inside->addWidget(paintBox_);
