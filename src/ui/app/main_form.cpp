@@ -26,6 +26,7 @@
 #include "app/tool_pictures.h"
 #include "controls/color_editor.h"
 #include "controls/spin2.h"
+#include "controls/visual_styles.h"
 #include "view/my_graphic.h"
 
 namespace vorlino {
@@ -67,7 +68,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), history_(kUndoCapac
             .expandedTo(minimumSize()));
   }
 
-  // The platform's style is the visual style here: there is no theme manager to create.
+  // The platform's style is the visual style here: there is no theme manager to create, only the
+  // flag that tells the arrow controls whether themed parts draw their own frame.
+  setVisualStylesEnabled(styleDrawsThemedControls(style()));
   imageView_ = new TMyImage(this);
   imageView_->setObjectName(QStringLiteral("ImageView"));
 
