@@ -1,0 +1,31 @@
+// The program: the application object, the prompts, the main window and the message loop.
+#include <QStringList>
+
+#include "app/error_report.h"
+#include "app/french_texts.h"
+#include "app/main_form.h"
+#include "app/qt_prompts.h"
+#include "prompts/prompts.h"
+
+int main(int argc, char** argv) {
+  vorlino::TVorlinoApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vorlino"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Vorlino"));
+
+  vorlino::TFrenchQtTexts frenchTexts;
+  QApplication::installTranslator(&frenchTexts);
+  vorlino::QtPrompts qtPrompts;
+  vorlino::setPrompts(&qtPrompts);
+
+  int result = 0;
+  {
+    vorlino::TMainForm mainForm;
+    // The one optional argument: an image opened at the first paint.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) mainForm.SetCommandLineFile(arguments.at(1));
+    mainForm.show();
+    result = QApplication::exec();
+  }
+  vorlino::setPrompts(nullptr);
+  return result;
+}

@@ -1,0 +1,52 @@
+#include "app/file_names.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace vorlino {
+
+QString ExactFileName(const QString& path) {
+  const QFileInfo info(path);
+  if (info.exists()) return path;
+  const QString wanted = info.fileName();
+  if (wanted.isEmpty()) return path;
+  // Sorted, so that a folder holding several spellings gives the same answer every time.
+  const QStringList names =
+      QDir(info.path())
+          .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                     QDir::Name);
+  for (const QString& found : names) {
+    if (found.compare(wanted, Qt::CaseInsensitive) == 0) return FolderPart(path) + found;
+  }
+  return path;
+}
+
+QString FolderPart(const QString& fileName) {
+  const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+  return slash < 0 ? QString() : fileName.left(slash + 1);
+}
+
+QString NameWithoutFolderAndExtension(const QString& fileName) {
+  QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  if (dot >= 0) name.truncate(dot);
+  return name;
+}
+
+QString ProgramFolder() {
+  QString folder = QCoreApplication::applicationDirPath();
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return folder;
+}
+
+QString InitialMaskFolder(const QString& programFolder) {
+  const QString beside = programFolder + QStringLiteral("Masques");
+  if (QFileInfo(beside).isDir()) return beside;
+  const QString installed =
+      QDir::cleanPath(programFolder + QStringLiteral("../share/vorlino/Masques"));
+  if (QFileInfo(installed).isDir()) return installed;
+  return programFolder;
+}
+
+}  // namespace vorlino

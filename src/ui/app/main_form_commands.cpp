@@ -1,0 +1,306 @@
+// The main window's shared command steps, opening, undo and redo, zoom and status.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/error_report.h"
+#include "app/file_names.h"
+#include "app/form_widgets.h"
+#include "app/main_form.h"
+#include "controls/color_editor.h"
+#include "controls/spin2.h"
+#include "imagefile/load_image.h"
+#include "prompts/prompts.h"
+#include "view/img_zoom.h"
+#include "view/my_graphic.h"
+
+namespace vorlino {
+
+namespace {
+
+// The first dropped item that is a local file, or empty.
+QString FirstDroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
+}  // namespace
+
+Bitmap& TMainForm::WorkingBitmap() {
+  return imageView_->Bitmap();
+}
+
+Bitmap* TMainForm::CurrentSnapshot() {
+  TUndoItem* current = history_.Current();
+  return current != nullptr ? &current->Snapshot() : nullptr;
+}
+
+void TMainForm::BeginBusy() {
+  SetStatusPanel(0, QStringLiteral(" Traitement en cours..."));
+  statusBar()->repaint();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  ++busyDepth_;
+}
+
+void TMainForm::EndBusy() {
+  SetStatusPanel(0, QStringLiteral(" Prêt"));
+  if (busyDepth_ > 0) {
+    --busyDepth_;
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void TMainForm::RecordUndo(const std::string& name) {
+  // The screen is brought up to date before a long operation starts.
+  PnlOutils->repaint();
+  imageView_->repaint();
+  history_.Add(WorkingBitmap(), name);
+  ++modificationCount_;
+  UpdateCommands();
+}
+
+void TMainForm::DropLastUndo() {
+  history_.DropNewest();
+  --modificationCount_;
+  UpdateCommands();
+}
+
+void TMainForm::UpdateCommands() {
+  const bool hasMask = !maskPicture_.empty();
+  const bool hasImage = !WorkingBitmap().empty();
+  BtnNegatif->setEnabled(hasMask);
+  BtnRotation->setEnabled(hasMask);
+  MenuActionMasque->setEnabled(hasMask && hasImage);
+  BtnAction->setEnabled(hasMask && hasImage);
+  for (QWidget* w : {static_cast<QWidget*>(BtnRedim), static_cast<QWidget*>(BtnSauver),
+                     static_cast<QWidget*>(BtnImprimer), static_cast<QWidget*>(CmbZoom)}) {
+    w->setEnabled(hasImage);
+  }
+  for (QAction* a :
+       {MenuActionRedim, MenuFichierEnregistrer, MenuFichierImprimer, MenuEditionCopier}) {
+    a->setEnabled(hasImage);
+  }
+  const TUndoItem* current = history_.Current();
+  BtnUndo->setEnabled(current != nullptr);
+  BtnUndo->setToolTip(current != nullptr
+                          ? QStringLiteral("Annuler ") + QString::fromStdString(current->Name())
+                          : QStringLiteral("Annuler"));
+  const TUndoItem* next = history_.Next();
+  BtnRedo->setEnabled(next != nullptr);
+  BtnRedo->setToolTip(next != nullptr
+                          ? QStringLiteral("Refaire ") + QString::fromStdString(next->Name())
+                          : QStringLiteral("Refaire"));
+}
+
+void TMainForm::SetResultTransparent(bool flag) {
+  WorkingBitmap().Transparent = flag;
+  imageView_->SetTransparentDisplay(flag);
+}
+
+bool TMainForm::ConfirmDiscard() {
+  if (modificationCount_ <= 0) return true;
+  const MessageResult answer =
+      prompts().message(MessageKind::mkConfirmation, "Confirmation",
+                        "Voulez-vous enregistrer les modifications avant de quitter ?",
+                        MessageButtons::mbYesNoCancel);
+  if (answer == MessageResult::mrYes) {
+    MenuFichierEnregistrerClick();
+    return true;
+  }
+  return answer == MessageResult::mrNo;
+}
+
+// ---- opening ---------------------------------------------------------------------------------
+
+void TMainForm::OpenImage(const QString& fileName, bool remember) {
+  if (!ConfirmDiscard()) return;
+  std::string name = fileName.toStdString();
+  if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString()) <= 0) return;
+  history_.Clear();
+  modificationCount_ = 0;
+  WorkingBitmap().convertTo24();
+  SetResultTransparent(false);
+  imageView_->BitmapChanged();
+  currentFileName_ = QString::fromStdString(name);
+  if (remember) {
+    openFolder_ = FolderPart(currentFileName_);
+    AddRecentFile(currentFileName_);
+  }
+  ChooseInitialZoom();
+  ResetView();
+  UpdateCommands();
+}
+
+void TMainForm::MenuFichierOuvrirClick() {
+  OpenImage(QString(), true);
+}
+
+void TMainForm::OpenCommandLineFile() {
+  const QString fileName = std::exchange(commandLineFile_, QString());
+  if (fileName.isEmpty()) return;
+  OpenImage(ExactFileName(QFileInfo(fileName).absoluteFilePath()), false);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstDroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QString fileName = FirstDroppedFile(event->mimeData());
+  if (fileName.isEmpty()) return;
+  event->acceptProposedAction();
+  // Opened once the drop is finished: the question and the messages of the open must not run
+  // inside the drag and drop exchange.
+  QTimer::singleShot(
+      0, this, [this, fileName] { RunCommand([this, &fileName] { OpenImage(fileName, true); }); });
+}
+
+// ---- menus -----------------------------------------------------------------------------------
+
+void TMainForm::MenuFichierClick() {
+  MenuFichierSep->setVisible(!recentFiles_.isEmpty());
+  for (int i = 0; i < 4; ++i) {
+    const bool shown = i < recentFiles_.size();
+    MenuFichierN[i]->setVisible(shown);
+    if (!shown) continue;
+    QString name = QFileInfo(recentFiles_[i]).fileName();
+    if (name.size() > 30) name = name.left(30) + QStringLiteral("...");
+    MenuFichierN[i]->setText(QString::number(i + 1) + QLatin1Char(' ') + name);
+  }
+}
+
+void TMainForm::MenuEditionClick() {
+  MenuEditionUndo->setEnabled(BtnUndo->isEnabled());
+  MenuEditionUndo->setText(BtnUndo->toolTip());
+  MenuEditionRedo->setEnabled(BtnRedo->isEnabled());
+  MenuEditionRedo->setText(BtnRedo->toolTip());
+  const QMimeData* clip = QApplication::clipboard()->mimeData();
+  MenuEditionColler->setEnabled(clip != nullptr && clip->hasImage());
+}
+
+void TMainForm::MenuFichierQuitterClick() {
+  close();
+}
+
+// Commands that arrive with the document, printing, resizing and about-box work. They are wired to
+// their menu items, shortcuts and buttons already and do nothing until then.
+void TMainForm::MenuFichierEnregistrerClick() {}
+void TMainForm::MenuFichierImprimerClick() {}
+void TMainForm::MenuFichierNClick(int) {}
+void TMainForm::MenuEditionCopierClick() {}
+void TMainForm::MenuEditionCollerClick() {}
+void TMainForm::MenuActionRedimClick() {}
+void TMainForm::MenuAproposClick() {}
+// The recent-file list follows the preferences work; until then it stays empty.
+void TMainForm::AddRecentFile(const QString&) {}
+
+// ---- undo and redo ---------------------------------------------------------------------------
+
+void TMainForm::BtnUndoClick() {
+  if (history_.Current() == nullptr) return;
+  const TBusyState busy(*this);
+  history_.Undo();
+  SetResultTransparent(WorkingBitmap().Transparent);
+  --modificationCount_;
+  const TUndoItem* undone = history_.Next();
+  imageView_->BitmapChanged();
+  if (undone == nullptr || !undone->SameSize()) ResetView();
+  UpdateCommands();
+}
+
+void TMainForm::BtnRedoClick() {
+  if (history_.Next() == nullptr) return;
+  const TBusyState busy(*this);
+  history_.Redo();
+  SetResultTransparent(WorkingBitmap().Transparent);
+  ++modificationCount_;
+  const TUndoItem* redone = history_.Current();
+  imageView_->BitmapChanged();
+  if (redone == nullptr || !redone->SameSize()) ResetView();
+  UpdateCommands();
+}
+
+// ---- zoom and status -------------------------------------------------------------------------
+
+void TMainForm::ChooseInitialZoom() {
+  const QRect client = imageView_->contentsRect();
+  const int margin = imageView_->Margin();
+  const Bitmap& image = WorkingBitmap();
+  const bool fits = client.width() - 2 * margin >= image.width() &&
+                    client.height() - 2 * margin >= image.height();
+  CmbZoom->setCurrentIndex(fits ? 2 : 0);
+}
+
+void TMainForm::ApplyZoom() {
+  static constexpr double kScales[] = {0.0, 0.5, 1.0, 2.0, 4.0};
+  const int index = CmbZoom->currentIndex();
+  double scale = 0.0;
+  if (index >= 1 && index <= 4) {
+    scale = kScales[index];
+  } else {
+    imageView_->FitToClient();
+    scale = std::clamp(imageView_->GetZoom(), 0.1, 4.0);
+  }
+  imageView_->SetZoom(scale);
+}
+
+void TMainForm::ResetView() {
+  ApplyZoom();
+  imageView_->ScrollTo(0, 0);
+  UpdateStatus();
+}
+
+void TMainForm::UpdateStatus() {
+  const Bitmap& image = WorkingBitmap();
+  SetStatusPanel(1, QString::asprintf("%d x %d", image.width(), image.height()));
+  SetStatusPanel(2, currentFileName_);
+  if (CmbZoom->currentIndex() == 0) {
+    CmbZoom->setItemText(
+        0, QString::number(roundHalfEven(imageView_->GetZoom() * 100)) + QLatin1Char('%'));
+    CmbZoom->setCurrentIndex(0);
+  } else {
+    CmbZoom->setItemText(0, QStringLiteral("Auto"));
+  }
+}
+
+void TMainForm::CmbZoomChange() {
+  ResetView();
+}
+
+void TMainForm::CmbZoomDropDown() {
+  CmbZoom->setItemText(0, QStringLiteral("Auto"));
+  if (CmbZoom->currentIndex() < 0) CmbZoom->setCurrentIndex(0);
+}
+
+void TMainForm::CmbZoomCloseUp() {
+  if (CmbZoom->currentText() == QStringLiteral("Auto")) UpdateStatus();
+}
+
+void TMainForm::CmbFormatChange() {
+  const bool rgb = CmbFormat->currentIndex() == 0;
+  for (QWidget* w : {static_cast<QWidget*>(ChbBichromie), static_cast<QWidget*>(LblOpacite),
+                     static_cast<QWidget*>(EdiOpacite), static_cast<QWidget*>(LblCouleur),
+                     static_cast<QWidget*>(ColorEdit)}) {
+    w->setEnabled(rgb);
+  }
+}
+
+TResultFormat TMainForm::ResultFormat() const {
+  return CmbFormat->currentIndex() == 1 ? rfTransparent : rfCouleursRVB;
+}
+
+}  // namespace vorlino

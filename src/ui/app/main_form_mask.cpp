@@ -1,0 +1,94 @@
+// The mask in the side panel and the apply command.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include "app/file_names.h"
+#include "app/form_widgets.h"
+#include "app/main_form.h"
+#include "compose/bitmap_filters.h"
+#include "compose/quarter_turn.h"
+#include "controls/color_editor.h"
+#include "controls/spin2.h"
+#include "imagefile/load_image.h"
+#include "view/my_graphic.h"
+
+namespace vorlino {
+
+void TMainForm::LoadMask(const QString& fileName) {
+  std::string name = fileName.toStdString();
+  if (LoadImageFile(name, maskPicture_, maskFolder_.toStdString()) <= 0) return;
+  maskPicture_.convertTo24();
+  maskPath_ = QString::fromStdString(name);
+  GreyBitmap(maskPicture_);
+  EdiNomMasque->setText(NameWithoutFolderAndExtension(maskPath_));
+  maskFolder_ = FolderPart(maskPath_);
+  LayoutMaskPreview();
+  UpdateCommands();
+  negative_ = false;
+  maskAngle_ = 0;
+}
+
+void TMainForm::BtnParcourirClick() {
+  LoadMask(QString());
+}
+
+void TMainForm::BtnNegatifClick() {
+  InvertBitmap(maskPicture_);
+  ImgMasque->PictureChanged();
+  ImgMasque->repaint();
+  negative_ = !negative_;
+}
+
+void TMainForm::BtnRotationClick() {
+  RotateQuarter(maskPicture_, true);
+  LayoutMaskPreview();
+  maskAngle_ = (maskAngle_ + 90) % 360;
+}
+
+void TMainForm::LayoutMaskPreview() {
+  int width = maskPicture_.width();
+  int height = maskPicture_.height();
+  FitSize(width, height, PnlMasque->width() - 8, PnlMasque->height() - 8);
+  const QRect client = PnlMasque->contentsRect();
+  ImgMasque->setGeometry(client.left() + (client.width() - width) / 2,
+                         client.top() + (client.height() - height) / 2, width, height);
+  ImgMasque->PictureChanged();
+}
+
+std::optional<Bitmap> TMainForm::BuildMask() {
+  MaskOptions options;
+  options.fit = RdbAjuster->isChecked();
+  options.soften = ChbFlou->isChecked();
+  options.twoTone = ChbBichromie->isChecked();
+  options.format = ResultFormat();
+  const Bitmap& photo = WorkingBitmap();
+  return BuildMaskBitmap(maskPicture_, photo.width(), photo.height(), options);
+}
+
+void TMainForm::ApplyMask() {
+  RecordUndo("Masque");
+  const TBusyState busy(*this);
+  const std::optional<Bitmap> mask = BuildMask();
+  if (!mask) return;
+  const TResultFormat format = ResultFormat();
+  BlendOptions blend;
+  blend.opacity = EdiOpacite->Value();
+  blend.colour = ColorEdit->color();
+  ApplyMaskBitmap(WorkingBitmap(), *mask, format, blend);
+  SetResultTransparent(format == rfTransparent);
+}
+
+void TMainForm::MenuActionMasqueClick() {
+  try {
+    ApplyMask();
+  } catch (...) {
+    imageView_->BitmapChanged();  // the photo may be partly changed: show what it holds
+    throw;
+  }
+  imageView_->BitmapChanged();
+}
+
+}  // namespace vorlino
