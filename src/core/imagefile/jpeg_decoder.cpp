@@ -1,0 +1,226 @@
+// JPEG reader on libjpeg (IJG interface).
+//
+// Supports: baseline, extended (16-bit quantisation tables), progressive and arithmetic-coded
+// JPEG with 8-bit samples; grey, YCbCr, RGB, CMYK and YCCK (Adobe's inverted CMYK included).
+// Decoded at full size with the floating-point inverse DCT and block smoothing, no colour
+// quantisation. Grey, YCbCr and RGB come out as 24 bits; CMYK and YCCK are turned into RGB with
+// the naive formula (no colour profile). Not supported: 12-bit and lossless JPEG.
+//
+// A file that ends early fails: libjpeg only warns and pads the picture with grey, which would
+// hand on half a picture. Warnings are never printed.
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "bitmap/checked.h"
+#include "imagefile/decoders.h"
+
+namespace vorlino {
+namespace {
+
+// A progressive file may repeat scans; a few hundred bytes of scans can otherwise keep the
+// decoder busy for minutes over a large picture.
+constexpr int kMaxScans = 1000;
+
+struct JpegError {
+  jpeg_error_mgr pub;  // first member: libjpeg hands back a pointer to it
+  std::jmp_buf jump;
+  int code = 0;
+  bool tooManyScans = false;
+  char message[JMSG_LENGTH_MAX] = {};
+};
+
+[[noreturn]] void failJpeg(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  err->code = err->pub.msg_code;
+  (*err->pub.format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+// Warnings are dropped, except those that mean pixel data is missing: end of file reached, or a
+// marker met in the middle of entropy-coded data.
+void onJpegMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;  // trace messages
+  const int code = cinfo->err->msg_code;
+  if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) failJpeg(cinfo);
+  cinfo->err->num_warnings++;
+}
+
+void printNothing(j_common_ptr) {}
+
+void watchScans(j_common_ptr cinfo) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > kMaxScans) {
+    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+    err->tooManyScans = true;
+    std::longjmp(err->jump, 1);
+  }
+}
+
+enum class OutputKind { okBgr, okCmykAdobe, okCmykPlain };
+
+// Everything the libjpeg calls work on. The C structures are trivially destructible; the
+// decompressor is released by JpegSession.
+struct JpegState {
+  jpeg_decompress_struct cinfo;
+  JpegError err;
+  jpeg_progress_mgr progress;
+  const std::uint8_t* data = nullptr;
+  unsigned long size = 0;
+  OutputKind kind = OutputKind::okBgr;
+  std::uint8_t* bits = nullptr;  // top row of the target bitmap
+  std::size_t stride = 0;
+  std::uint8_t* cmykRow = nullptr;  // one CMYK row, for okCmyk*
+};
+
+// a * b / 255, rounded: the usual byte multiply used to turn CMYK into RGB.
+inline std::uint8_t mulDiv255(unsigned a, unsigned b) {
+  const unsigned t = a * b + 128;
+  return static_cast<std::uint8_t>(((t >> 8) + t) >> 8);
+}
+
+// Ink amounts to light: each channel is what the ink of its complement and the black leave.
+void cmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+  const unsigned flip = inverted ? 255u : 0u;  // Adobe files store 255 - ink
+  for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    const unsigned c = cmyk[0] ^ flip, m = cmyk[1] ^ flip, y = cmyk[2] ^ flip;
+    const unsigned light = 255u - (cmyk[3] ^ flip);
+    bgr[0] = static_cast<std::uint8_t>(light - mulDiv255(y, light));
+    bgr[1] = static_cast<std::uint8_t>(light - mulDiv255(m, light));
+    bgr[2] = static_cast<std::uint8_t>(light - mulDiv255(c, light));
+  }
+}
+
+// Steps that may longjmp back into guardedJpeg: only trivially destructible locals here.
+void stepReadHeader(JpegState& s) {
+  jpeg_create_decompress(&s.cinfo);
+  s.cinfo.progress = &s.progress;
+  jpeg_mem_src(&s.cinfo, s.data, s.size);
+  jpeg_read_header(&s.cinfo, TRUE);
+}
+
+void stepSizeOutput(JpegState& s) {
+  jpeg_calc_output_dimensions(&s.cinfo);
+}
+
+void stepDecode(JpegState& s) {
+  jpeg_decompress_struct& c = s.cinfo;
+  jpeg_start_decompress(&c);
+  while (c.output_scanline < c.output_height) {
+    std::uint8_t* dst = s.bits + s.stride * c.output_scanline;
+    const bool cmyk = s.kind != OutputKind::okBgr;
+    JSAMPROW rows[1] = {cmyk ? s.cmykRow : dst};
+    // The memory source never suspends; a row that does not come is a decoder fault.
+    if (jpeg_read_scanlines(&c, rows, 1) != 1) {
+      std::strcpy(s.err.message, "no scanline");
+      std::longjmp(s.err.jump, 1);
+    }
+    if (cmyk) cmykToBgr(s.cmykRow, dst, c.output_width, s.kind == OutputKind::okCmykAdobe);
+  }
+  jpeg_finish_decompress(&c);
+}
+
+// The one place that catches libjpeg's longjmp. Returns false when the step failed.
+bool guardedJpeg(JpegState& s, void (*step)(JpegState&)) {
+  if (setjmp(s.err.jump)) return false;
+  step(s);
+  return true;
+}
+
+class JpegSession {
+ public:
+  JpegSession(const std::uint8_t* data, std::size_t size) {
+    s_.data = data;
+    s_.size = static_cast<unsigned long>(size);
+    s_.cinfo.err = jpeg_std_error(&s_.err.pub);
+    s_.err.pub.error_exit = failJpeg;
+    s_.err.pub.emit_message = onJpegMessage;
+    s_.err.pub.output_message = printNothing;
+    s_.progress.progress_monitor = watchScans;
+    s_.cinfo.mem = nullptr;  // tells the destructor whether jpeg_create_decompress ran
+  }
+  JpegSession(const JpegSession&) = delete;
+  JpegSession& operator=(const JpegSession&) = delete;
+  ~JpegSession() {
+    if (s_.cinfo.mem) jpeg_destroy_decompress(&s_.cinfo);
+  }
+  JpegState& state() { return s_; }
+
+  CodecResult failure() const {
+    if (s_.err.tooManyScans) return CodecResult::fail(CodecError::ceDamaged, "too many scans");
+    const int code = s_.err.code;
+    CodecError kind = CodecError::ceDamaged;
+    if (code == JERR_NO_SOI) kind = CodecError::ceSignature;
+    if (code == JERR_OUT_OF_MEMORY) kind = CodecError::ceNoMemory;
+    if (code == JERR_BAD_PRECISION || code == JERR_NOT_COMPILED || code == JERR_ARITH_NOTIMPL ||
+        code == JERR_CONVERSION_NOTIMPL)
+      kind = CodecError::ceUnsupported;
+    return CodecResult::fail(kind, s_.err.message);
+  }
+
+ private:
+  JpegState s_{};
+};
+
+}  // namespace
+
+CodecResult readJpeg(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept {
+  return runCodec([&]() -> CodecResult {
+    if (in.size() == 0) return CodecResult::fail(CodecError::ceDamaged, "empty file");
+    JpegSession session(in.data(), in.size());
+    JpegState& s = session.state();
+    if (!guardedJpeg(s, stepReadHeader)) return session.failure();
+
+    jpeg_decompress_struct& c = s.cinfo;
+    CodecResult sized = checkDimensions(c.image_width, c.image_height, limits);
+    if (!sized.ok()) return sized;
+    switch (c.jpeg_color_space) {
+      case JCS_GRAYSCALE:
+      case JCS_YCbCr:
+      case JCS_RGB:
+        c.out_color_space = JCS_EXT_BGR;
+        s.kind = OutputKind::okBgr;
+        break;
+      case JCS_CMYK:
+      case JCS_YCCK:
+        c.out_color_space = JCS_CMYK;
+        s.kind = c.saw_Adobe_marker ? OutputKind::okCmykAdobe : OutputKind::okCmykPlain;
+        break;
+      default:
+        return CodecResult::fail(CodecError::ceUnsupported, "colour space");
+    }
+    c.dct_method = JDCT_FLOAT;
+    c.do_block_smoothing = TRUE;
+    c.quantize_colors = FALSE;
+    c.scale_num = 1;
+    c.scale_denom = 1;
+
+    if (!guardedJpeg(s, stepSizeOutput)) return session.failure();
+    const int components = s.kind == OutputKind::okBgr ? 3 : 4;
+    if (c.output_width != c.image_width || c.output_height != c.image_height ||
+        c.output_components != components)
+      return CodecResult::fail(CodecError::ceDamaged, "unexpected output shape");
+
+    Bitmap picture;
+    picture.resetForOverwrite(static_cast<int>(c.image_width), static_cast<int>(c.image_height),
+                              24);
+    std::vector<std::uint8_t> cmykRow;
+    if (s.kind != OutputKind::okBgr) {
+      auto bytes = checkedMul(c.image_width, 4);
+      if (!bytes) return CodecResult::fail(CodecError::ceTooLarge, "row too wide");
+      cmykRow.resize(*bytes);
+      s.cmykRow = cmykRow.data();
+    }
+    s.bits = picture.bits();
+    s.stride = picture.stride();
+    if (!guardedJpeg(s, stepDecode)) return session.failure();
+    out = std::move(picture);
+    return CodecResult::success();
+  });
+}
+
+}  // namespace vorlino

@@ -1,0 +1,35 @@
+// Reading a picture file into a bitmap: the one operation behind the photo, the mask and the
+// preview of the open dialog.
+#pragma once
+
+#include <string>
+
+#include "bitmap/bitmap.h"
+#include "imagefile/codec.h"
+
+namespace vorlino {
+
+// Reads the picture named by fileName into target. When fileName is empty, the picture open dialog
+// is shown first (initial folder `folder` when not empty) and the chosen name is written back.
+// Result: 1 read; 0 dialog cancelled; -1 failed, after the message "Impossible d'ouvrir l'image
+// dans le fichier "<name>"" unless failure reports are off. The decoder is chosen by the extension
+// alone; target is changed only on success, and its Transparent flag is then off.
+int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder) noexcept;
+
+// Reads and decodes a file by its extension into out (only on success): what LoadImageFile does
+// after the dialog, without any message. Icons and metafiles come out drawn onto white, 24 bits.
+CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
+                            const DecodeLimits& limits = {}) noexcept;
+
+// The extension after the last dot of the file name (not of a folder), lower case; empty if none.
+std::string fileExtension(const std::string& fileName);
+
+// Whether LoadImageFile shows its failure message (true at start; the preview turns it off).
+bool reportLoadFailures();
+void setReportLoadFailures(bool on);
+
+// Whether the open dialog shows its preview (false at start; stored in the preferences).
+bool previewFlag();
+void setPreviewFlag(bool on);
+
+}  // namespace vorlino

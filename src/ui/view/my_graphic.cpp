@@ -1,0 +1,193 @@
+#include "view/my_graphic.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScrollBar>
+
+namespace vorlino {
+
+// ---- TMyScrollBox -------------------------------------------------------------------------------
+
+TMyScrollBox::TMyScrollBox(TMyImage* image) : QAbstractScrollArea(image), image_(image) {
+  setFrameStyle(QFrame::NoFrame);
+  setFocusPolicy(Qt::NoFocus);
+  horizontalScrollBar()->setTracking(true);
+  verticalScrollBar()->setTracking(true);
+  // Every pixel of the viewport is painted by the view, the background included: no erase.
+  viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setFocusPolicy(Qt::NoFocus);
+}
+
+void TMyScrollBox::setExtent(const QSize& extent) {
+  extent_ = extent;
+  updateRanges();
+}
+
+void TMyScrollBox::updateRanges() {
+  // When everything fits without scroll bars, the viewport gets the whole area.
+  const QSize whole = maximumViewportSize();
+  QSize view = viewport()->size();
+  if (extent_.width() <= whole.width() && extent_.height() <= whole.height()) view = whole;
+  QScrollBar* h = horizontalScrollBar();
+  QScrollBar* v = verticalScrollBar();
+  h->setPageStep(qMax(1, view.width()));
+  v->setPageStep(qMax(1, view.height()));
+  h->setRange(0, qMax(0, extent_.width() - view.width()));
+  v->setRange(0, qMax(0, extent_.height() - view.height()));
+}
+
+void TMyScrollBox::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  image_->paintClient(painter, viewport()->rect());
+}
+
+void TMyScrollBox::scrollContentsBy(int, int) {
+  // Repaint only for a position not seen yet.
+  const QPoint now(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  if (now == remembered_) return;
+  remembered_ = now;
+  viewport()->update();
+}
+
+void TMyScrollBox::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  updateRanges();
+}
+
+// ---- TMyImage -----------------------------------------------------------------------------------
+
+TMyImage::TMyImage(QWidget* parent) : QFrame(parent), scrollBox_(new TMyScrollBox(this)) {
+  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  setFocusPolicy(Qt::NoFocus);
+  scrollBox_->setGeometry(contentsRect());
+  zoomer_.SetAlignment(zaManual);
+  zoomer_.SetBitmap(&bitmap_);
+  zoomer_.SetSnapToPixels(true);
+  UpdateExtent();
+}
+
+void TMyImage::BitmapChanged() {
+  zoomer_.Recompute();
+  knownBitmapSize_ = QSize(bitmap_.width(), bitmap_.height());
+  // The scroll range follows at once, so that a ScrollTo right after the change is not clamped
+  // to the old extent.
+  UpdateExtent();
+  scrollBox_->viewport()->update();
+}
+
+void TMyImage::SetZoom(double zoom) {
+  zoomer_.SetZoom(zoom);
+  UpdateExtent();
+  scrollBox_->viewport()->update();
+}
+
+void TMyImage::FitInto(int w, int h) {
+  zoomer_.SetDrawnWidth(w - 2 * margin_);
+  if (h - 2 * margin_ < zoomer_.DrawnHeight()) zoomer_.SetDrawnHeight(h - 2 * margin_);
+  UpdateExtent();
+  scrollBox_->viewport()->update();
+}
+
+void TMyImage::FitToClient() {
+  const QRect client = contentsRect();
+  FitInto(client.width(), client.height());
+}
+
+void TMyImage::ScrollTo(int x, int y) {
+  scrollBox_->horizontalScrollBar()->setValue(x);
+  scrollBox_->verticalScrollBar()->setValue(y);
+}
+
+void TMyImage::SetTransparentDisplay(bool on) {
+  if (transparentDisplay_ == on) return;
+  transparentDisplay_ = on;
+  scrollBox_->viewport()->update();
+}
+
+QPoint TMyImage::OriginMarker() const {
+  return QPoint(-scrollBox_->horizontalScrollBar()->value(),
+                -scrollBox_->verticalScrollBar()->value());
+}
+
+QPoint TMyImage::ExtentMarker() const {
+  const QSize extent = scrollBox_->extent();
+  return OriginMarker() + QPoint(extent.width(), extent.height());
+}
+
+void TMyImage::UpdateExtent() {
+  const QSize extent(zoomer_.DrawnWidth() + 2 * margin_, zoomer_.DrawnHeight() + 2 * margin_);
+  if (extent == scrollBox_->extent()) return;
+  scrollBox_->setExtent(extent);
+  scrollBox_->forgetPosition();
+}
+
+void TMyImage::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  scrollBox_->setGeometry(contentsRect());
+}
+
+void TMyImage::paintClient(QPainter& painter, const QRect& client) {
+  if (knownBitmapSize_ != QSize(bitmap_.width(), bitmap_.height())) {
+    // Changed without notice: follow the new size as the notification would.
+    zoomer_.Recompute();
+    knownBitmapSize_ = QSize(bitmap_.width(), bitmap_.height());
+    layoutDirty_ = true;
+  }
+  if (layoutDirty_) {
+    UpdateExtent();
+    layoutDirty_ = false;
+  }
+  // The image sits Margin pixels in from the top-left of the scrolled area.
+  const QPoint origin = OriginMarker();
+  zoomer_.SetLeft(origin.x() + margin_);
+  zoomer_.SetTop(origin.y() + margin_);
+
+  if (!transparentDisplay_) {
+    drawSteps(painter, client);
+    return;
+  }
+  // One off-screen image for the whole client area, copied in one operation.
+  const qreal ratio = painter.device()->devicePixelRatioF();
+  QImage buffer(client.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  buffer.setDevicePixelRatio(ratio);
+  {
+    QPainter offscreen(&buffer);
+    drawSteps(offscreen, QRect(QPoint(0, 0), client.size()));
+  }
+  painter.drawImage(client.topLeft(), buffer);
+}
+
+void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
+  zoomer_.SetCanvas(&painter);
+  zoomer_.SetBounds(client);
+  const QRect imageRect = zoomer_.ImageRect();
+
+  if (bitmap_.Transparent) {
+    if (checkerPattern_.isNull()) {
+      // White with two silver 4 x 4 squares.
+      checkerPattern_ = QImage(8, 8, QImage::Format_RGB32);
+      checkerPattern_.fill(qRgb(255, 255, 255));
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          if ((x < 4) == (y < 4)) checkerPattern_.setPixel(x, y, qRgb(0xC0, 0xC0, 0xC0));
+    }
+    // The squares move with the image.
+    painter.setBrushOrigin(zoomer_.Left() % 8, zoomer_.Top() % 8);
+    painter.fillRect(client.intersected(imageRect), QBrush(checkerPattern_));
+    painter.setBrushOrigin(0, 0);
+  }
+
+  zoomer_.Draw(false);
+
+  QRegion around(client.adjusted(-1, -1, 1, 1));
+  around -= imageRect;
+  painter.setClipRegion(around);
+  painter.fillRect(client.adjusted(-1, -1, 1, 1), palette().color(QPalette::Window));
+  painter.setClipping(false);
+  // The painter ends with the paint event; do not keep a pointer to it.
+  zoomer_.SetCanvas(nullptr);
+}
+
+}  // namespace vorlino

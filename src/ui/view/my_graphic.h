@@ -1,0 +1,112 @@
+// The zoomable image view in the middle of the main window.
+//
+// TMyImage owns the working bitmap and shows it at a zoom chosen by the main window, Margin pixels
+// in from the top-left of the scrolled area, with scroll bars when the image and its margins do not
+// fit. It is passive: no mouse or key behaviour beyond scrolling, no events of its own. A
+// transparent bitmap shows a white and silver checkerboard through its transparent colour, moving
+// with the image. Only the visible part of the bitmap is drawn at each paint.
+//
+// The view cannot see changes made to its bitmap: whoever changes it calls BitmapChanged() (a
+// change of size is also picked up at the next paint).
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QFrame>
+#include <QImage>
+#include <QPoint>
+#include <QSize>
+
+#include "bitmap/bitmap.h"
+#include "view/img_zoom.h"
+
+namespace vorlino {
+
+class TMyImage;
+
+// The scroll bars of the view. Its scroll range covers exactly the extent the view gives it (the
+// drawn image plus the margins); its viewport is where the view paints. Both bars track.
+class TMyScrollBox : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit TMyScrollBox(TMyImage* image);
+
+  // Size of the scrolled area; setting a new one recomputes the ranges at once.
+  QSize extent() const { return extent_; }
+  void setExtent(const QSize& extent);
+
+  // The last scroll positions seen, (-1, -1) when unknown.
+  QPoint rememberedPosition() const { return remembered_; }
+  void forgetPosition() { remembered_ = QPoint(-1, -1); }
+
+  QSize sizeHint() const override { return QSize(200, 200); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void updateRanges();
+
+  TMyImage* image_;
+  QSize extent_;
+  QPoint remembered_{-1, -1};
+};
+
+class TMyImage : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit TMyImage(QWidget* parent = nullptr);
+
+  // The working bitmap, owned by the view.
+  vorlino::Bitmap& Bitmap() { return bitmap_; }
+  const vorlino::Bitmap& Bitmap() const { return bitmap_; }
+  // To be called after every change of the bitmap: the drawn size and the scroll range follow the
+  // new bitmap size at the current zoom, and the view repaints.
+  void BitmapChanged();
+
+  // Explicit zoom (a value <= 0 means 1).
+  void SetZoom(double zoom);
+  double GetZoom() const { return zoomer_.Zoom(); }
+  // The largest zoom at which the image and its margins fit w x h, by width first, then height;
+  // may enlarge. FitToClient fits the view's client area (inside the border).
+  void FitInto(int w, int h);
+  void FitToClient();
+  void ScrollTo(int x, int y);
+
+  int Margin() const { return margin_; }
+  bool TransparentDisplay() const { return transparentDisplay_; }
+  // Paint through an off-screen image; the main window sets it with the bitmap's transparent flag.
+  void SetTransparentDisplay(bool on);
+
+  TMyScrollBox* ScrollBox() const { return scrollBox_; }
+  const TImageZoom& Zoomer() const { return zoomer_; }
+  // The top-left of the scrolled area in the scroll box's client coordinates (it moves with the
+  // scroll position), and its far corner: the image plus the margins.
+  QPoint OriginMarker() const;
+  QPoint ExtentMarker() const;
+
+  QSize sizeHint() const override { return QSize(400, 300); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  friend class TMyScrollBox;
+  void UpdateExtent();
+  void paintClient(QPainter& painter, const QRect& client);
+  void drawSteps(QPainter& painter, const QRect& client);
+
+  TMyScrollBox* scrollBox_;
+  int margin_ = 8;
+  vorlino::Bitmap bitmap_;
+  TImageZoom zoomer_;
+  QSize knownBitmapSize_;
+  bool transparentDisplay_ = false;
+  bool layoutDirty_ = false;
+  QImage checkerPattern_;  // built on first use
+};
+
+}  // namespace vorlino

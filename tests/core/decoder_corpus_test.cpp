@@ -1,0 +1,121 @@
+// Real files against reference decodes: tests/data (always there) and the shared sample corpus
+// (when present). A reference is the first picture as a 24-bit PNG, alpha composited over white;
+// where the picture has alpha, "<file>.alpha-dropped.png" holds the colours alone, which is what
+// the program keeps for everything except icons. Files named "broken_*" must fail or decode, never
+// crash; files without a reference must fail.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "imagefile/decoder_kind.h"
+#include "imagefile/load_image.h"
+#include "reference_png.h"
+
+namespace vorlino {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Icons: the references show the FIRST image of the directory, while the program reads the
+// largest, then deepest. They are compared only where the two are the same image; for the others
+// the size of the image read is checked.
+const std::map<std::string, std::pair<int, int>> kIconsReadOtherThanFirst = {
+    {"python.ico", {48, 48}}, {"oiio.ico", {256, 256}},  // a PNG image
+};
+// Icons whose chosen image is a PNG: readable only with the PNG decoder.
+const std::vector<std::string> kPngIcons = {"pillow.ico", "oiio.ico"};
+
+struct Outcome {
+  int compared = 0, broken = 0, rejected = 0, skipped = 0;
+};
+
+Outcome checkFolder(const fs::path& root, const std::string& fmt) {
+  Outcome o;
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(root / fmt))
+    if (e.is_regular_file()) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  for (const auto& path : files) {
+    const std::string name = path.filename().string();
+    SCOPED_TRACE(path.string());
+    Bitmap pic;
+    const CodecResult r = decodeImageFile(path.string(), pic);
+    if (name.rfind("broken_", 0) == 0) {
+      ++o.broken;  // reaching here without a crash is the test; a decode must be whole
+      if (r.ok()) {
+        EXPECT_FALSE(pic.empty());
+      }
+      continue;
+    }
+    const bool pngIcon = std::find(kPngIcons.begin(), kPngIcons.end(), name) != kPngIcons.end();
+    if (pngIcon && !decoderAvailable(DecoderKind::dkPng)) {
+      EXPECT_EQ(r.error, CodecError::ceUnsupported);
+      ++o.skipped;
+      continue;
+    }
+    const fs::path refBase = root / "reference" / fmt / name;
+    fs::path ref = refBase.string() + ".png";
+    const fs::path alphaDropped = refBase.string() + ".alpha-dropped.png";
+    if (fmt != "ico" && fs::exists(alphaDropped)) ref = alphaDropped;
+    if (!fs::exists(ref)) {
+      EXPECT_FALSE(r.ok()) << "decoded a file that no tool reads";
+      ++o.rejected;
+      continue;
+    }
+    if (!r.ok()) {
+      ADD_FAILURE() << "not decoded: " << r.detail;
+      continue;
+    }
+    EXPECT_FALSE(pic.Transparent);
+    if (fmt == "ico") {
+      EXPECT_EQ(pic.bitsPerPixel(), 24);  // drawn onto white
+    }
+    if (auto other = kIconsReadOtherThanFirst.find(name); other != kIconsReadOtherThanFirst.end()) {
+      EXPECT_EQ(pic.width(), other->second.first);
+      EXPECT_EQ(pic.height(), other->second.second);
+      continue;
+    }
+    Bitmap expected;
+    if (!test::readReferencePng(ref.string(), expected)) {
+      ADD_FAILURE() << "unreadable reference " << ref.string();
+      continue;
+    }
+    // Exact everywhere, 15/16-bit colours included: both tools and the decoders scale them by bit
+    // replication. Blending alpha over white may differ by one level.
+    const int tolerance = fmt == "ico" ? 1 : 0;
+    const int diff = test::maxChannelDifference(pic, expected);
+    EXPECT_GE(diff, 0) << "size " << pic.width() << "x" << pic.height() << " vs "
+                       << expected.width() << "x" << expected.height();
+    EXPECT_LE(diff, tolerance);
+    ++o.compared;
+  }
+  return o;
+}
+
+class DecoderCorpusTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DecoderCorpusTest, BundledFilesMatchTheirReferences) {
+  const fs::path root = VORLINO_TEST_DATA;
+  const Outcome o = checkFolder(root, GetParam());
+  EXPECT_GE(o.compared, 2);
+}
+
+TEST_P(DecoderCorpusTest, SharedCorpusMatchesItsReferences) {
+  const fs::path root = fs::path(VORLINO_SHARED_DIR) / "testimages";
+  if (!fs::is_directory(root / GetParam()))
+    GTEST_SKIP() << "sample corpus not present at " << root.string();
+  const Outcome o = checkFolder(root, GetParam());
+  EXPECT_GE(o.compared, 3);
+  std::printf("%s: %d compared, %d broken survived, %d rejected, %d skipped (no PNG decoder)\n",
+              GetParam().c_str(), o.compared, o.broken, o.rejected, o.skipped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DecoderCorpusTest, ::testing::Values("bmp", "ico", "tga", "pnm"),
+                         [](const auto& p) { return p.param; });
+
+}  // namespace
+}  // namespace vorlino
