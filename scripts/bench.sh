@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Measures the pixel core against the established tools in one run and prints a table of ratios.
+#   scripts/bench.sh            all rows (about 5 minutes on 2 cores)
+#   RUNS=5 scripts/bench.sh     more repeats of the whole-process commands (default 3)
+# Our figures come from Google Benchmark (in-process, single-threaded); ImageMagick and Pillow are
+# timed as whole processes (start-up and file I/O included) on the same pixels, as a user would run
+# them. Both sides read the same inputs: a 6000x4000 photo and an 800x600 grey mask.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j2 --target vorlino_bench >/dev/null
+
+IN=build/bench-inputs
+OUT=build/bench-out
+mkdir -p "$IN" "$OUT"
+IM=/usr/bin/convert-im6.q16
+PY=/usr/bin/python3   # Debian's interpreter, the one that has python3-pil
+if [ ! -f "$IN/photo.ppm" ]; then
+  # A real photo enlarged to 24 MP with camera-like grain (fixed seed), and an oval vignette mask.
+  $IM ../shared/samples/coffee.png -filter Lanczos -resize 6000x4000! -seed 7 \
+      -attenuate 0.25 +noise Gaussian "$IN/photo.ppm"
+  $IM -size 800x600 radial-gradient:white-black -evaluate multiply 1.6 -depth 8 "$IN/mask.pgm"
+fi
+
+export VORLINO_BENCH_PHOTO=$IN/photo.ppm VORLINO_BENCH_MASK=$IN/mask.pgm
+build/vorlino_bench --benchmark_format=json --benchmark_out="$OUT/ours.json" \
+  --benchmark_out_format=json --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  >/dev/null
+
+cat > "$OUT/pil.py" <<'EOF_PY'
+import sys
+from PIL import Image
+op, a = sys.argv[1], sys.argv[2:]
+LZ = Image.Resampling.LANCZOS
+if op == "resize":
+    Image.open(a[0]).resize((int(a[1]), int(a[2])), LZ).save(a[3])
+elif op == "quant":  # octree palette, then Floyd-Steinberg remap when asked (Pillow 9.4 needs both)
+    im = Image.open(a[0])
+    q = im.quantize(256, method=Image.Quantize.FASTOCTREE)
+    if a[1] == "fs":
+        q = im.quantize(palette=q, dither=Image.Dither.FLOYDSTEINBERG)
+    q.save(a[2])
+EOF_PY
+
+RUNS=${RUNS:-3}
+# time_cmd NAME CMD...: median wall time of RUNS whole-process runs, appended to tools.tsv
+: >"$OUT/tools.tsv"
+time_cmd() {
+  local name=$1; shift
+  $PY - "$RUNS" "$@" <<'EOF_PY' | sed "s/^/$name\t/" >>"$OUT/tools.tsv"
+import statistics, subprocess, sys, time
+runs, cmd = int(sys.argv[1]), sys.argv[2:]
+times = []
+for _ in range(runs):
+    t = time.perf_counter(); subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL); times.append(time.perf_counter() - t)
+print(f"{statistics.median(times):.3f}")
+EOF_PY
+}
+time_cmd im_up   $IM -limit thread 1 "$IN/mask.pgm" -filter Lanczos -resize '6000x4000!' "$OUT/im_up.pgm"
+time_cmd pil_up  $PY "$OUT/pil.py" resize "$IN/mask.pgm" 6000 4000 "$OUT/p_up.pgm"
+time_cmd im_down $IM -limit thread 1 "$IN/photo.ppm" -filter Lanczos -resize '3000x2000!' "$OUT/im_dn.ppm"
+time_cmd pil_down $PY "$OUT/pil.py" resize "$IN/photo.ppm" 3000 2000 "$OUT/p_dn.ppm"
+time_cmd im_quant_fs $IM -limit thread 1 "$IN/photo.ppm" -dither FloydSteinberg -colors 256 -compress None "BMP3:$OUT/im_q.bmp"
+time_cmd pil_quant_fs $PY "$OUT/pil.py" quant "$IN/photo.ppm" fs "$OUT/p_q.bmp"
+time_cmd pil_quant_nd $PY "$OUT/pil.py" quant "$IN/photo.ppm" none "$OUT/p_qn.bmp"
+
+$PY scripts/bench_report.py "$OUT/ours.json" "$OUT/tools.tsv"
