@@ -1,0 +1,148 @@
+#include "imagefile/save_image.h"
+
+#include <utility>
+
+#include "imagefile/file_output.h"
+#include "imagefile/load_image.h"
+#include "imagefile/write_bmp.h"
+#include "imagefile/write_gif.h"
+#include "imagefile/write_png.h"
+#include "imagefile/write_rle.h"
+#include "imagefile/write_targa.h"
+#include "imagefile/write_tiff.h"
+#include "prompts/prompts.h"
+
+namespace vorlino {
+
+const SaveFormatRow kSaveFormats[kSaveFormatCount] = {
+    {".bmp", "Bitmap Windows"},        {".rle", "Bitmap Windows RLE"}, {".gif", "Image GIF"},
+    {".jpg;.jpeg;.jpe", "Image JPEG"}, {".png", "Image PNG"},          {".tif;.tiff", "Image TIFF"},
+    {".tga", "Image Targa"},
+};
+
+namespace {
+
+BeforeSaveHandler& beforeSaveSlot() {
+  static BeforeSaveHandler handler;
+  return handler;
+}
+
+// Position of the extension's dot: the last dot of the file name part, or npos.
+std::size_t extensionStart(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return dot;
+  const std::size_t slash = name.rfind('/');
+  return slash != std::string::npos && slash > dot ? std::string::npos : dot;
+}
+
+// The lower-case extension with its dot, or empty.
+std::string lowerExtension(const std::string& name) {
+  const std::string ext = fileExtension(name);
+  return ext.empty() ? ext : "." + ext;
+}
+
+CodecResult encode(const SaveEncoder& encoder, const Bitmap& bitmap, ByteWriter& out) {
+  switch (encoder.format) {
+    case SaveFormat::sfBmp:
+      return WriteBmp(bitmap, out, BmpOptions{});
+    case SaveFormat::sfRle:
+      return WriteRle(bitmap, out, RleOptions{});
+    case SaveFormat::sfGif:
+      return WriteGif(bitmap, out, GifOptions{});
+    case SaveFormat::sfJpeg:
+      return WriteJpeg(bitmap, out, encoder.jpeg);
+    case SaveFormat::sfPng:
+      return WritePng(bitmap, out, PngOptions{});
+    case SaveFormat::sfTiff:
+      return WriteTiff(bitmap, out, TiffOptions{});
+    case SaveFormat::sfTarga:
+      return WriteTarga(bitmap, out, TargaOptions{});
+  }
+  return CodecResult::fail(CodecError::ceUnsupported, "no writer");
+}
+
+void showSaveError(const std::string& fileName, bool unknownFormat) {
+  std::string text = "Impossible d'enregistrer l'image dans le fichier \"%s\"";
+  if (unknownFormat) text += "\rcar le format n'est pas reconnu !";
+  text.replace(text.find("%s"), 2, fileName);
+  showError(text);
+}
+
+}  // namespace
+
+const std::string& saveFilter() {
+  static const std::string filter = [] {
+    std::string result;
+    for (const SaveFormatRow& row : kSaveFormats) {
+      std::string pattern;
+      for (const char* c = row.extensions; *c; ++c)
+        pattern += *c == '.' ? std::string("*.") : std::string(1, *c);
+      if (!result.empty()) result += '|';
+      result += std::string(row.description) + " (" + pattern + ")|" + pattern;
+    }
+    return result;
+  }();
+  return filter;
+}
+
+BeforeSaveHandler setBeforeSaveHandler(BeforeSaveHandler handler) {
+  return std::exchange(beforeSaveSlot(), std::move(handler));
+}
+
+int FindSaveFormat(const std::string& name) {
+  const std::string ext = lowerExtension(name);
+  if (ext.empty()) return -1;
+  for (int row = kSaveFormatCount - 1; row >= 0; --row)
+    if (std::string(kSaveFormats[row].extensions).find(ext) != std::string::npos) return row;
+  return -1;
+}
+
+std::optional<SaveFormat> saveFormatOf(const std::string& fileName) {
+  const std::string ext = lowerExtension(fileName);
+  if (ext == ".bmp") return SaveFormat::sfBmp;
+  if (ext == ".jpg" || ext == ".jpe" || ext == ".jpeg") return SaveFormat::sfJpeg;
+  if (ext == ".gif") return SaveFormat::sfGif;
+  if (ext == ".tga") return SaveFormat::sfTarga;
+  if (ext == ".png") return SaveFormat::sfPng;
+  if (ext == ".tif" || ext == ".tiff") return SaveFormat::sfTiff;
+  if (ext == ".rle") return SaveFormat::sfRle;
+  return std::nullopt;
+}
+
+int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName) {
+  if (fileName.empty()) {
+    SaveImageRequest request;
+    request.filter = saveFilter();
+    request.defaultExtension = kSaveFormats[0].extensions;
+    if (!defaultName.empty()) {
+      request.filterIndex = FindSaveFormat(defaultName) + 1;
+      request.proposedName = defaultName.substr(0, extensionStart(defaultName));
+    }
+    const SaveImageReply reply = prompts().saveImage(request);
+    if (reply.accepted) fileName = reply.fileName;
+  }
+  if (fileName.empty()) return 0;
+
+  const std::optional<SaveFormat> format = saveFormatOf(fileName);
+  if (!format) {
+    showSaveError(fileName, true);
+    return -2;
+  }
+  SaveEncoder encoder;
+  encoder.format = *format;
+  bool accept = true;
+  // A copy, so that a handler that replaces the slot does not destroy itself while it runs.
+  if (const BeforeSaveHandler handler = beforeSaveSlot()) handler(encoder, accept);
+  if (!accept) return 0;
+
+  ByteWriter out;
+  CodecResult result = encode(encoder, bitmap, out);
+  if (result.ok()) result = writeFileReplacing(fileName, out.bytes());
+  if (!result.ok()) {
+    showSaveError(fileName, false);
+    return -1;
+  }
+  return 1;
+}
+
+}  // namespace vorlino

@@ -1,0 +1,54 @@
+// Saving a bitmap to a file whose format follows from the file name's extension: the table of
+// writable formats, the save dialog's filter, the before-save event and the failure messages.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "bitmap/bitmap.h"
+#include "imagefile/write_jpeg.h"
+
+namespace vorlino {
+
+// The seven writers, numbered as the rows of the save format table.
+enum class SaveFormat { sfBmp, sfRle, sfGif, sfJpeg, sfPng, sfTiff, sfTarga };
+
+struct SaveFormatRow {
+  const char* extensions;  // with their dot, separated by ";"
+  const char* description;
+};
+inline constexpr int kSaveFormatCount = 7;
+extern const SaveFormatRow kSaveFormats[kSaveFormatCount];
+
+// The save dialog's filter, built from the table on first use.
+const std::string& saveFilter();
+
+// The encoder about to write: which writer, and for JPEG its settings record.
+struct SaveEncoder {
+  SaveFormat format = SaveFormat::sfBmp;
+  JpegOptions jpeg;
+};
+
+// The process-wide before-save handler slot (empty at start). The handler gets the encoder and an
+// accept flag that enters true; clearing the flag cancels the save without a message.
+using BeforeSaveHandler = std::function<void(SaveEncoder& encoder, bool& accept)>;
+// Installs handler (an empty function empties the slot) and returns the previous one.
+BeforeSaveHandler setBeforeSaveHandler(BeforeSaveHandler handler);
+
+// The row whose extension list contains the lower-cased extension of name (from the last dot of
+// its file name, dot included) as a substring, searching from the last row up; -1 when name has
+// no extension or no row contains it.
+int FindSaveFormat(const std::string& name);
+
+// The writer that the extension of fileName selects, or nothing.
+std::optional<SaveFormat> saveFormatOf(const std::string& fileName);
+
+// Writes bitmap to fileName by its extension. When fileName is empty, the save dialog is shown
+// first (type preselected from defaultName, which is proposed without its extension) and the
+// chosen name is written back. Returns 1 written, 0 cancelled (dialog or before-save handler),
+// -1 writing failed, -2 unknown extension; a negative result has shown its error message. A
+// failed write leaves any existing file untouched. The bitmap is the caller's copy.
+int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName);
+
+}  // namespace vorlino
