@@ -1,0 +1,21 @@
+#include "imagefile/save_copy.h"
+
+#include "imagefile/reduce_palette.h"
+
+namespace vorlino {
+
+Bitmap MakeSaveCopy(const Bitmap& working) {
+  Bitmap copy = working;
+  if (working.Transparent) ReduceToPalette(copy, 256, 66);
+  return copy;
+}
+
+std::string withGifExtension(const std::string& name) {
+  if (name.empty()) return name;
+  const auto slash = name.find_last_of('/');
+  const auto dot = name.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? name.substr(0, dot) : name) + ".gif";
+}
+
+}  // namespace vorlino

@@ -1,0 +1,19 @@
+// The copy of the working bitmap that "Enregistrer sous..." hands to the writers: a transparent
+// result is reduced to an 8-bit palette holding its key colour, so that GIF and PNG keep the
+// transparency; the working bitmap itself is never reduced or converted by saving.
+#pragma once
+
+#include <string>
+
+#include "bitmap/bitmap.h"
+
+namespace vorlino {
+
+// A copy of working, reduced to 256 colours (options 66) when working is a transparent result.
+Bitmap MakeSaveCopy(const Bitmap& working);
+
+// name with its extension replaced by ".gif" (or ".gif" appended when it has none); empty stays
+// empty. The extension proposed for a transparent result.
+std::string withGifExtension(const std::string& name);
+
+}  // namespace vorlino
