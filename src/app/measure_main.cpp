@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QToolButton>
 #include <deque>
@@ -51,7 +52,9 @@ int main(int argc, char** argv) {
   }
   QueuedPrompts script;
   vorlino::setPrompts(&script);
-  vorlino::TMainForm form;
+  // A folder of its own: the timings must not depend on the preferences of earlier runs.
+  QTemporaryDir programFolder;
+  vorlino::TMainForm form(nullptr, programFolder.path());
   form.resize(1100, 800);
   form.show();
   for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();

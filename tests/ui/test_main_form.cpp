@@ -67,6 +67,13 @@ class TestMainForm : public QObject {
     return child<QLabel>(form, QStringLiteral("StatusPanel%1").arg(panel).toLatin1())->text();
   }
   static OpenImageReply chosen(const QString& path) { return {true, path.toStdString(), false}; }
+  // A new, empty program folder for each window: no preferences from an earlier test.
+  QString programFolder() {
+    const QString folder = dir_.filePath(QStringLiteral("program%1/").arg(++programFolders_));
+    QDir().mkpath(folder);
+    return folder;
+  }
+  int programFolders_ = 0;
 
   void showForm(TMainForm& form) {
     form.resize(800, 600);
@@ -93,7 +100,7 @@ class TestMainForm : public QObject {
 
   void startsIdleWithImageCommandsDisabled() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     QCOMPARE(form.windowTitle(), QStringLiteral("Vorlino"));
     QCOMPARE(form.minimumSize(), QSize(590, 475));
@@ -124,7 +131,7 @@ class TestMainForm : public QObject {
 
   void opensThroughTheDialogAt100Percent() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     QCOMPARE(script.openRequests.size(), size_t(1));
@@ -150,7 +157,7 @@ class TestMainForm : public QObject {
 
   void largeImageOpensFittedAndShowsItsPercentage() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, WriteBmp(dir_.path(), "large.bmp", 1600, 1200, kPhoto));
     auto* zoom = child<QComboBox>(form, "CmbZoom");
@@ -174,7 +181,7 @@ class TestMainForm : public QObject {
 
   void fittingZoomIsClampedBetweenTenthAndFour() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     auto* zoom = child<QComboBox>(form, "CmbZoom");
     openPhoto(form, script, WriteBmp(dir_.path(), "tiny.bmp", 10, 8, kPhoto));
@@ -191,7 +198,7 @@ class TestMainForm : public QObject {
 
   void appliesInBothFormatsWithUndoAndRedo() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     loadMask(form, script, mask_);
@@ -245,7 +252,7 @@ class TestMainForm : public QObject {
 
   void sevenCommandsLeaveSixUndoable() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     loadMask(form, script, mask_);
@@ -266,7 +273,7 @@ class TestMainForm : public QObject {
 
   void commandStatesFollowMaskAndPhoto() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     auto enabled = [&form](const char* name) { return child<QWidget>(form, name)->isEnabled(); };
     loadMask(form, script, mask_);
@@ -274,7 +281,7 @@ class TestMainForm : public QObject {
     QVERIFY(!enabled("BtnAction") && !enabled("BtnSauver") && !enabled("CmbZoom"));
     QVERIFY(!child<QAction>(form, "MenuActionMasque")->isEnabled());
 
-    TMainForm photoOnly;
+    TMainForm photoOnly(nullptr, programFolder());
     showForm(photoOnly);
     openPhoto(photoOnly, script, photo_);
     auto photoEnabled = [&photoOnly](const char* name) {
@@ -294,7 +301,7 @@ class TestMainForm : public QObject {
 
   void maskPreviewNegativeAndQuarterTurns() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     loadMask(form, script, wideMask_);
     auto* preview = child<QWidget>(form, "ImgMasque");
@@ -330,7 +337,7 @@ class TestMainForm : public QObject {
 
   void droppingThreeFilesOpensTheFirst() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     const QString second = WriteBmp(dir_.path(), "second.bmp", 20, 20, kPhoto);
     auto* data = new QMimeData;
@@ -353,7 +360,7 @@ class TestMainForm : public QObject {
 
   void failedOpenLeavesEverythingAsItWas() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     loadMask(form, script, mask_);
@@ -384,13 +391,13 @@ class TestMainForm : public QObject {
 
   void closingAsksOnlyWhenModified() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     QVERIFY(form.close());  // nothing changed: no question
     QVERIFY(script.messages.empty());
 
-    TMainForm edited;
+    TMainForm edited(nullptr, programFolder());
     showForm(edited);
     openPhoto(edited, script, photo_);
     loadMask(edited, script, mask_);
@@ -406,7 +413,7 @@ class TestMainForm : public QObject {
   void commandLineNameTakesTheDiskSpelling() {
     ScriptedPrompts script;
     const QString onDisk = WriteBmp(dir_.path(), "Vacances.BMP", 30, 20, kPhoto);
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     const QString startFolder = form.OpenFolder();
     form.SetCommandLineFile(dir_.path() + QStringLiteral("/vacances.bmp"));
     showForm(form);  // the first paint opens it
@@ -418,7 +425,7 @@ class TestMainForm : public QObject {
 
   void shortcutsRefreshTheirMenuFirst() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     loadMask(form, script, mask_);
@@ -446,7 +453,7 @@ class TestMainForm : public QObject {
 
   void errorsReachTheGeneralReportAndTheWindowGoesOn() {
     ThrowingPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showForm(form);
     openPhoto(form, script, photo_);
     loadMask(form, script, mask_);

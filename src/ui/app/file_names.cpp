@@ -34,19 +34,27 @@ QString NameWithoutFolderAndExtension(const QString& fileName) {
   return name;
 }
 
+QString PathInFolder(const QString& fileName, const QString& folder) {
+  if (fileName.isEmpty()) return {};
+  const QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+  if (folder.isEmpty()) return name;
+  return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+QString ShortenText(const QString& text, int n) {
+  // Characters, not UTF-16 units: a letter outside the basic plane is never cut in half.
+  qsizetype cut = 0;
+  for (int count = 0; cut < text.size(); ++count) {
+    if (count == n) return text.left(cut) + QStringLiteral("...");
+    cut += text.at(cut).isHighSurrogate() && cut + 1 < text.size() ? 2 : 1;
+  }
+  return text;
+}
+
 QString ProgramFolder() {
   QString folder = QCoreApplication::applicationDirPath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
-}
-
-QString InitialMaskFolder(const QString& programFolder) {
-  const QString beside = programFolder + QStringLiteral("Masques");
-  if (QFileInfo(beside).isDir()) return beside;
-  const QString installed =
-      QDir::cleanPath(programFolder + QStringLiteral("../share/vorlino/Masques"));
-  if (QFileInfo(installed).isDir()) return installed;
-  return programFolder;
 }
 
 }  // namespace vorlino

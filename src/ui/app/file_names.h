@@ -15,12 +15,14 @@ QString FolderPart(const QString& fileName);
 // "cadre" for "/masques/cadre.bmp" (only the last extension goes).
 QString NameWithoutFolderAndExtension(const QString& fileName);
 
+// The file name of fileName without its folder, placed in folder (a separator is added when the
+// folder does not end with one; an empty folder gives the bare name). Empty for an empty name.
+QString PathInFolder(const QString& fileName, const QString& folder);
+
+// The text itself when it has at most n characters, else its first n characters and "...".
+QString ShortenText(const QString& text, int n);
+
 // The folder of the executable, with its trailing separator.
 QString ProgramFolder();
-
-// Where the mask dialog starts: programFolder + "Masques" when that folder exists, else the
-// installed data folder (share/vorlino/Masques beside the program's bin folder) when it exists,
-// else the program's folder.
-QString InitialMaskFolder(const QString& programFolder);
 
 }  // namespace vorlino

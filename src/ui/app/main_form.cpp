@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/error_report.h"
 #include "app/file_names.h"
@@ -27,6 +29,7 @@
 #include "controls/color_editor.h"
 #include "controls/spin2.h"
 #include "controls/visual_styles.h"
+#include "settings/app_paths.h"
 #include "view/my_graphic.h"
 
 namespace vorlino {
@@ -57,7 +60,8 @@ void TMainForm::Bind(Sender* sender, Signal signal, void (TMainForm::*handler)()
           [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
 }
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), history_(kUndoCapacity) {
+TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
+    : QMainWindow(parent), history_(kUndoCapacity) {
   setWindowTitle(QStringLiteral("Vorlino"));
   setMinimumSize(590, 475);
   // Without a window manager to choose, start at a comfortable size for a photo.
@@ -74,10 +78,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), history_(kUndoCapac
   imageView_ = new TMyImage(this);
   imageView_->setObjectName(QStringLiteral("ImageView"));
 
-  programFolder_ = ProgramFolder();
+  programFolder_ = programFolder.isEmpty() ? ProgramFolder() : programFolder;
+  if (!programFolder_.endsWith(QLatin1Char('/'))) programFolder_ += QLatin1Char('/');
   openFolder_ = programFolder_;
-  maskFolder_ = InitialMaskFolder(programFolder_);
-  settingsPath_ = programFolder_ + QStringLiteral("Vorlino.ini");
+  const std::string folder = programFolder_.toStdString();
+  maskFolder_ = QString::fromStdString(masksFolder(folder, installedDataDir(folder)));
+  settingsPath_ = QString::fromStdString(settingsPath(folder));
 
   CreateMenus();
   auto* client = new QWidget(this);
@@ -99,13 +105,26 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), history_(kUndoCapac
   UpdateCommands();
   SetStatusPanel(0, QStringLiteral(" Prêt"));
   recentFiles_.clear();
-  // Preferences (window state, mask, colour, options, recent files) are read here once the
-  // preferences file is supported; until then the program starts with its defaults.
+  LoadSettings();
   setAcceptDrops(true);
-  // The JPEG options asked before a JPEG save are installed here with the save command.
+  // The slot is process-wide: the handler checks that this window still exists, and the
+  // destructor gives the slot back to whoever held it before.
+  QPointer<TMainForm> self(this);
+  previousBeforeSave_ = setBeforeSaveHandler([self](SaveEncoder& encoder, bool& accept) {
+    if (self) self->AskJpegOptions(encoder, accept);
+  });
+  CreateDialogs();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The base class hides and deletes the children after this body: nothing they emit then (a zoom
+  // list closing its drop-down) may reach the handlers of a window already taken apart.
+  for (QObject* child : findChildren<QObject*>())
+    QObject::disconnect(child, nullptr, this, nullptr);
+  setBeforeSaveHandler(std::move(previousBeforeSave_));
+  history_.Clear();
+  RunCommand([this] { SaveSettings(); });
+}
 
 void TMainForm::CreateMenus() {
   auto item = [this](QMenu* menu, const char* name, const char* caption, const char* keys) {
@@ -371,7 +390,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  // The preferences are written here once the preferences file is supported.
+  // The preferences are written when the window is destroyed, after this question.
   event->accept();
 }
 

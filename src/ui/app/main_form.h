@@ -13,7 +13,9 @@
 
 #include "bitmap/bitmap.h"
 #include "compose/mask_build.h"
+#include "dialogs/redim.h"
 #include "history/undo.h"
+#include "imagefile/save_image.h"
 
 class QAction;
 class QCheckBox;
@@ -26,35 +28,44 @@ class QWidget;
 
 namespace vorlino {
 
+struct Settings;
+class TAProposForm;
 class TClickPanel;
 class TColorEdit;
+class TJPGCompressForm;
 class TMaskImage;
 class TMyImage;
 class TSpinEdit2;
 class TZoomComboBox;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TRedimHost {
   Q_OBJECT
 
  public:
-  explicit TMainForm(QWidget* parent = nullptr);
+  // programFolder: the folder whose preferences file and "Masques" folder the window uses, with
+  // its trailing separator; empty means the executable's folder. Tests give a folder of their own.
+  explicit TMainForm(QWidget* parent = nullptr, const QString& programFolder = QString());
+  // Writes the preferences (SaveSettings).
   ~TMainForm() override;
 
-  // ---- shared steps of the commands ----
-  vorlino::Bitmap& WorkingBitmap();
+  // ---- shared steps of the commands (also what the image size dialog uses) ----
+  vorlino::Bitmap& WorkingBitmap() override;
   // The image as it was before the last recorded command (nullptr without one).
-  vorlino::Bitmap* CurrentSnapshot();
-  void RecordUndo(const std::string& name);
-  void DropLastUndo();
-  void BeginBusy();
-  void EndBusy();
+  vorlino::Bitmap* CurrentSnapshot() override;
+  void RecordUndo(const std::string& name) override;
+  void DropLastUndo() override;
+  void BeginBusy() override;
+  void EndBusy() override;
   void UpdateCommands();
-  void ChooseInitialZoom();
+  void ChooseInitialZoom() override;
   void ApplyZoom();
-  void ResetView();
+  void ResetView() override;
   void UpdateStatus();
   void SetResultTransparent(bool flag);
+  // Whether the current image may be replaced or the program closed: true when unmodified, on
+  // "&Non", or on "&Oui" once the save succeeded; false on "Annuler" or a save that did not happen.
   bool ConfirmDiscard();
+  void ReportError(std::exception_ptr error) override;
 
   // ---- documents and the mask ----
   void OpenImage(const QString& fileName, bool remember);
@@ -62,6 +73,16 @@ class TMainForm : public QMainWindow {
   void LayoutMaskPreview();
   std::optional<vorlino::Bitmap> BuildMask();
   void ApplyMask();
+  // "Enregistrer sous...": the save result (above 0 saved, 0 cancelled, below 0 failed).
+  int SaveDocument();
+  // The before-save question: for the JPEG writer only, asks quality and progressive encoding.
+  void AskJpegOptions(SaveEncoder& encoder, bool& accept);
+
+  // ---- preferences and recent files ----
+  void LoadSettings();
+  void SaveSettings();
+  // The caption of recent-file item i (0..3): its number, a blank and the file name shortened.
+  QString RecentFileCaption(int i) const;
 
   // The file named on the command line, opened at the first paint.
   void SetCommandLineFile(const QString& fileName) { commandLineFile_ = fileName; }
@@ -83,6 +104,11 @@ class TMainForm : public QMainWindow {
   QString SettingsPath() const { return settingsPath_; }
   QStringList RecentFiles() const { return recentFiles_; }
   TResultFormat ResultFormat() const;
+
+  // ---- the dialogs made at start-up, living as long as the window ----
+  TAProposForm* AProposForm() const { return aproposForm_; }
+  TJPGCompressForm* JPGCompressForm() const { return jpgCompressForm_; }
+  TRedimForm* RedimForm() const { return redimForm_; }
 
  public slots:
   void MenuFichierClick();
@@ -118,6 +144,7 @@ class TMainForm : public QMainWindow {
   QWidget* CreateToolPanel();
   QWidget* CreateSidePanel();
   void CreateStatusBar();
+  void CreateDialogs();
   QToolButton* AddToolButton(QWidget* bar, const char* name, int picture, const char* hint,
                              void (TMainForm::*handler)());
   // A shortcut refreshes its menu (as opening it would) and then runs the item if enabled.
@@ -126,6 +153,7 @@ class TMainForm : public QMainWindow {
   template <class Sender, class Signal>
   void Bind(Sender* sender, Signal signal, void (TMainForm::*handler)());
   void AddRecentFile(const QString& fileName);
+  void ReplayMask(const Settings& settings);
   void SetStatusPanel(int index, const QString& text);
 
   // ---- controls ----
@@ -191,6 +219,11 @@ class TMainForm : public QMainWindow {
   QString commandLineFile_;
   bool firstPaintDone_ = false;
   int busyDepth_ = 0;
+  BeforeSaveHandler previousBeforeSave_;
+
+  TAProposForm* aproposForm_ = nullptr;
+  TJPGCompressForm* jpgCompressForm_ = nullptr;
+  TRedimForm* redimForm_ = nullptr;
 };
 
 // The busy state for the time of a scope: entered at construction, left however the scope ends.

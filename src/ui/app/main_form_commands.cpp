@@ -117,10 +117,9 @@ bool TMainForm::ConfirmDiscard() {
       prompts().message(MessageKind::mkConfirmation, "Confirmation",
                         "Voulez-vous enregistrer les modifications avant de quitter ?",
                         MessageButtons::mbYesNoCancel);
-  if (answer == MessageResult::mrYes) {
-    MenuFichierEnregistrerClick();
-    return true;
-  }
+  // After "&Oui" the image may go only once it is safely written: a cancelled or failed save keeps
+  // the program and the image as they are.
+  if (answer == MessageResult::mrYes) return SaveDocument() > 0;
   return answer == MessageResult::mrNo;
 }
 
@@ -171,18 +170,6 @@ void TMainForm::dropEvent(QDropEvent* event) {
 
 // ---- menus -----------------------------------------------------------------------------------
 
-void TMainForm::MenuFichierClick() {
-  MenuFichierSep->setVisible(!recentFiles_.isEmpty());
-  for (int i = 0; i < 4; ++i) {
-    const bool shown = i < recentFiles_.size();
-    MenuFichierN[i]->setVisible(shown);
-    if (!shown) continue;
-    QString name = QFileInfo(recentFiles_[i]).fileName();
-    if (name.size() > 30) name = name.left(30) + QStringLiteral("...");
-    MenuFichierN[i]->setText(QString::number(i + 1) + QLatin1Char(' ') + name);
-  }
-}
-
 void TMainForm::MenuEditionClick() {
   MenuEditionUndo->setEnabled(BtnUndo->isEnabled());
   MenuEditionUndo->setText(BtnUndo->toolTip());
@@ -196,17 +183,13 @@ void TMainForm::MenuFichierQuitterClick() {
   close();
 }
 
-// Commands that arrive with the document, printing, resizing and about-box work. They are wired to
-// their menu items, shortcuts and buttons already and do nothing until then.
-void TMainForm::MenuFichierEnregistrerClick() {}
-void TMainForm::MenuFichierImprimerClick() {}
-void TMainForm::MenuFichierNClick(int) {}
-void TMainForm::MenuEditionCopierClick() {}
-void TMainForm::MenuEditionCollerClick() {}
-void TMainForm::MenuActionRedimClick() {}
-void TMainForm::MenuAproposClick() {}
-// The recent-file list follows the preferences work; until then it stays empty.
-void TMainForm::AddRecentFile(const QString&) {}
+void TMainForm::ReportError(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (...) {
+    ReportCurrentException();
+  }
+}
 
 // ---- undo and redo ---------------------------------------------------------------------------
 
@@ -259,6 +242,8 @@ void TMainForm::ApplyZoom() {
 }
 
 void TMainForm::ResetView() {
+  // The view first takes the bitmap as it now is (a command may have changed its size).
+  imageView_->BitmapChanged();
   ApplyZoom();
   imageView_->ScrollTo(0, 0);
   UpdateStatus();
