@@ -158,6 +158,18 @@ TEST(IniFile, MissingFileLoadsEmpty) {
   EXPECT_EQ(f.text(), "");
 }
 
+TEST(IniFile, AFolderInTheFilesPlaceLoadsEmptyAndCannotBeSaved) {
+  TempFolder dir;
+  fs::create_directory(dir / "Vorlino.ini");
+  IniFile f = parsed("[P]\nk=v\n");
+  EXPECT_FALSE(f.load((dir / "Vorlino.ini").string()));  // no exception from the read
+  EXPECT_FALSE(f.hasSection("P"));
+  Settings defaults;
+  loadSettingsFile((dir / "Vorlino.ini").string(), defaults);
+  EXPECT_TRUE(defaults.fit);
+  EXPECT_FALSE(saveSettingsFile((dir / "Vorlino.ini").string(), defaults).ok());
+}
+
 // ---- the preferences ----------------------------------------------------------------------------
 
 TEST(Settings, MissingFileGivesDefaultsAndAFullParamsSection) {

@@ -103,11 +103,15 @@ bool IniFile::load(const std::string& path) {
   sections_.clear();
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    sections_.clear();
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    // A read error (a folder in the file's place opens but cannot be read) throws from the
+    // stream buffer: it is an unreadable file like any other.
     return false;
   }
+  if (in.bad()) return false;
   parse(text);
   return true;
 }
