@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <functional>
@@ -22,6 +24,7 @@
 
 #include "../core/scripted_prompts.h"
 #include "app/main_form.h"
+#include "app/qt_prompts.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
@@ -421,6 +424,60 @@ class TestDocuments : public QObject {
     QCOMPARE(status(form, 2), target);
     QCOMPARE(form.ModificationCount(), 0);
     QVERIFY(!form.RecentFiles().contains(target));  // a saved file is not a recent one
+  }
+
+  // The real save dialog: a name typed without extension takes the one of the type shown.
+  void saveDialogWritesTheTypeItShows() {
+    QCOMPARE(SuffixOfNameFilter(QStringLiteral("Image JPEG (*.jpg *.jpeg *.jpe)")),
+             QStringLiteral("jpg"));
+    QVERIFY(SuffixOfNameFilter(QStringLiteral("Tous (*)")).isEmpty());
+
+    QtPrompts real;
+    Prompts* previous = setPrompts(&real);
+    TMainForm form(nullptr, newFolder("program"));
+    showForm(form);
+    form.SetCommandLineFile(photo_);
+    form.OpenCommandLineFile();
+    form.LoadMask(mask_);
+    child<QComboBox>(form, "CmbFormat")->setCurrentIndex(1);
+    apply(form);
+    const QString out = newFolder("out");
+
+    // Answers the dialog once it is up: optionally picks another type, then saves "sortie".
+    auto answer = [&out](const QString& type) {
+      QTimer::singleShot(0, [&out, type] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+          if (auto* found = qobject_cast<QFileDialog*>(window); found && found->isVisible())
+            dialog = found;
+        if (dialog == nullptr) qFatal("the save dialog is not shown");
+        if (!type.isEmpty()) {
+          auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+          const int row = types ? types->findText(type, Qt::MatchStartsWith) : -1;
+          if (row < 0) {  // the checks after the save then fail; the dialog must not stay up
+            static_cast<QDialog*>(dialog)->reject();
+            return;
+          }
+          types->setCurrentIndex(row);
+          emit types->activated(row);  // what the list sends for the user's choice
+          emit types->textActivated(types->itemText(row));
+        }
+        dialog->setDirectory(out);
+        dialog->selectFile(QStringLiteral("sortie"));
+        static_cast<QDialog*>(dialog)->accept();  // "Enregistrer"
+      });
+    };
+    answer(QString());
+    child<QToolButton>(form, "BtnSauver")->click();
+    QCOMPARE(form.CurrentFileName(), out + QStringLiteral("sortie.gif"));
+    QVERIFY(QFile::exists(out + QStringLiteral("sortie.gif")));
+
+    apply(form);
+    answer(QStringLiteral("Image PNG"));
+    child<QToolButton>(form, "BtnSauver")->click();
+    QCOMPARE(form.CurrentFileName(), out + QStringLiteral("sortie.png"));
+    QVERIFY(QFile::exists(out + QStringLiteral("sortie.png")));
+    setPrompts(previous);
   }
 
   void savingAfterTwoApplicationsLeavesOneUndoToTheOriginal() {

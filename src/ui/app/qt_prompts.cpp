@@ -133,6 +133,14 @@ OpenImageReply QtPrompts::openImage(const OpenImageRequest& request) {
   return reply;
 }
 
+QString SuffixOfNameFilter(const QString& filter) {
+  const qsizetype star = filter.indexOf(QStringLiteral("*."));
+  if (star < 0) return {};
+  qsizetype end = star + 2;
+  while (end < filter.size() && (filter.at(end).isLetterOrNumber())) ++end;
+  return filter.mid(star + 2, end - star - 2);
+}
+
 SaveImageReply QtPrompts::saveImage(const SaveImageRequest& request) {
   QWidget* parent = DialogParent();
   QFileDialog dialog(parent);
@@ -151,9 +159,17 @@ SaveImageReply QtPrompts::saveImage(const SaveImageRequest& request) {
   dialog.setNameFilters(filters);
   const int index = request.filterIndex > 0 ? request.filterIndex - 1 : 0;
   if (index < filters.size()) dialog.selectNameFilter(filters[index]);
-  QString suffix = QString::fromStdString(request.defaultExtension);
-  if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
-  dialog.setDefaultSuffix(suffix);
+  // A name typed without extension takes the one of the type shown, as the user expects: a
+  // transparent result proposed as "Image GIF" is written as a GIF, not with the first type's.
+  QString fallback = QString::fromStdString(request.defaultExtension);
+  if (fallback.startsWith(QLatin1Char('.'))) fallback.remove(0, 1);
+  auto followType = [&dialog, fallback] {
+    const QString suffix = SuffixOfNameFilter(dialog.selectedNameFilter());
+    dialog.setDefaultSuffix(suffix.isEmpty() ? fallback : suffix);
+  };
+  followType();
+  // The signal carries the type's shown text, without its patterns: the full filter is asked.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followType);
   if (!request.proposedName.empty()) {
     const QString name = QString::fromStdString(request.proposedName);
     const QFileInfo proposed(name);

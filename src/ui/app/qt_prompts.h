@@ -19,6 +19,10 @@ std::unique_ptr<QMessageBox> MakeMessageBox(MessageKind kind, const QString& cap
 // The answer a finished box gives: the clicked button, "Annuler" (or "OK") when closed without one.
 MessageResult MessageBoxResult(const QMessageBox& box, MessageButtons buttons);
 
+// The extension of the first "*.ext" pattern of a save dialog type ("gif" for
+// "Image GIF (*.gif)"); empty when the type has none.
+QString SuffixOfNameFilter(const QString& filter);
+
 class QtPrompts final : public Prompts {
  public:
   MessageResult message(MessageKind kind, const std::string& caption, const std::string& text,
