@@ -119,14 +119,19 @@ class TestPromptsAndErrors : public QObject {
              QStringLiteral("cadre.ancien"));
     QCOMPARE(NameWithoutFolderAndExtension("/m.d/cadre"), QStringLiteral("cadre"));
 
-    QTemporaryDir dir;
-    const QString program = dir.path() + QLatin1Char('/');
-    QVERIFY(QDir(program).mkpath("bin"));
-    QCOMPARE(InitialMaskFolder(program + "bin/"), program + "bin/");
-    QVERIFY(QDir(program).mkpath("share/vorlino/Masques"));
-    QCOMPARE(InitialMaskFolder(program + "bin/"), program + "share/vorlino/Masques");
-    QVERIFY(QDir(program).mkpath("bin/Masques"));
-    QCOMPARE(InitialMaskFolder(program + "bin/"), program + "bin/Masques");
+    // The save dialog's suggestion: the name placed in the save folder.
+    QCOMPARE(PathInFolder("/photos/a.jpg", "/sauve/"), QStringLiteral("/sauve/a.jpg"));
+    QCOMPARE(PathInFolder("/photos/a.jpg", "/sauve"), QStringLiteral("/sauve/a.jpg"));
+    QCOMPARE(PathInFolder("/photos/a.jpg", ""), QStringLiteral("a.jpg"));
+    QCOMPARE(PathInFolder("Sans titre", "/sauve/"), QStringLiteral("/sauve/Sans titre"));
+    QCOMPARE(PathInFolder("", "/sauve/"), QString());
+
+    // Shortened by characters: a letter outside the basic plane counts once and is never split.
+    QCOMPARE(ShortenText("abcdef", 6), QStringLiteral("abcdef"));
+    QCOMPARE(ShortenText("abcdefg", 6), QStringLiteral("abcdef..."));
+    const QString wide = QString::fromUtf8("ab\U0001F4F7cdef");  // 7 characters, 8 UTF-16 units
+    QCOMPARE(ShortenText(wide, 7), wide);
+    QCOMPARE(ShortenText(wide, 3), QString::fromUtf8("ab\U0001F4F7..."));
   }
 };
 
