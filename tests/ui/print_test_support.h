@@ -46,21 +46,28 @@ inline Bitmap solidBitmap(int width, int height, QColor colour) {
   return b;
 }
 
-inline bool havePdftoppm() {
-  return !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty();
+inline bool havePdfRenderers() {
+  return !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty() &&
+         !QStandardPaths::findExecutable(QStringLiteral("pdftocairo")).isEmpty();
 }
 
-// The first page of a PDF as an image at dpi; aliased rendering shows hairlines as whole pixels.
-inline QImage renderPdf(const QString& pdf, int dpi, bool antialias) {
+enum class Renderer { rdSplash, rdSplashAliased, rdCairo };
+
+// The first page of a PDF as an image at dpi, rendered by pdftoppm (aliased rendering shows
+// hairlines as whole pixels) or pdftocairo (whose smoothing shows any seam between adjacent
+// pictures).
+inline QImage renderPdf(const QString& pdf, int dpi, Renderer renderer) {
   const QString prefix = pdf + QStringLiteral(".page");
   QStringList args = {QStringLiteral("-r"),          QString::number(dpi), QStringLiteral("-png"),
                       QStringLiteral("-singlefile"), QStringLiteral("-f"), QStringLiteral("1"),
                       QStringLiteral("-l"),          QStringLiteral("1")};
-  if (!antialias)
+  if (renderer == Renderer::rdSplashAliased)
     args << QStringLiteral("-aa") << QStringLiteral("no") << QStringLiteral("-aaVector")
          << QStringLiteral("no");
   args << pdf << prefix;
-  if (QProcess::execute(QStringLiteral("pdftoppm"), args) != 0) return {};
+  const QString tool =
+      renderer == Renderer::rdCairo ? QStringLiteral("pdftocairo") : QStringLiteral("pdftoppm");
+  if (QProcess::execute(tool, args) != 0) return {};
   QImage page(prefix + QStringLiteral(".png"));
   QFile::remove(prefix + QStringLiteral(".png"));
   return page.convertToFormat(QImage::Format_RGB32);

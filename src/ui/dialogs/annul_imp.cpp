@@ -52,7 +52,6 @@ void TAnnulerForm::BeginJob(TPrintJob& job) {
     cursorPushed_ = true;
   }
   show();
-  raise();
   activateWindow();
   BAnnuler->setFocus();
   QCoreApplication::processEvents(QEventLoop::AllEvents);

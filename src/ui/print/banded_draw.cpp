@@ -22,7 +22,6 @@ TBandedDrawResult drawInBands(const TImageZoom& zoom, QPainter& painter,
   const QRect& target = plan.target;
   if (bandRows <= 0) bandRows = std::max(kMinBandRows, kBandPixels / std::max(1, source.width()));
 
-  painter.save();
   painter.setClipRect(zoom.Bounds(), Qt::IntersectClip);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
   const Color key = ColorToRGB(bitmap->TransparentColor);
@@ -47,7 +46,6 @@ TBandedDrawResult drawInBands(const TImageZoom& zoom, QPainter& painter,
       painter.drawImage(place, area.image, QRectF(area.source));
     }
   }
-  painter.restore();
   result.covered = target.intersected(zoom.Bounds());
   return result;
 }

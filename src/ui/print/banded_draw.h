@@ -17,8 +17,10 @@ inline constexpr int kMinBandRows = 16;
 // source rectangle stretched onto the same target, clipped to zoom.Bounds(), colour-on-colour,
 // nothing filled around it), as a series of bands of bandRows bitmap rows (0: by kBandPixels).
 // Each band but the last reaches one bitmap row into the next, so that no seam shows between
-// them. keepGoing runs before each band; when it returns false, drawing stops. Returns the surface
-// rectangle the image covers (empty when nothing is drawn) and whether every band was drawn.
+// them. keepGoing runs before each band; when it returns false, drawing stops and the painter is
+// left alone (keepGoing may have ended it). Returns the surface rectangle the image covers (empty
+// when nothing is drawn) and whether every band was drawn. As with Draw, the painter's clip stays
+// intersected with zoom.Bounds() afterwards.
 struct TBandedDrawResult {
   QRect covered;
   bool complete = false;
