@@ -45,10 +45,16 @@ void runPlatformSetupDialog(QPrinter& printer, QWidget* parent) {
   }
 }
 
+// Object names let other windows and the tests find the controls.
+template <class Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
 }  // namespace
 
-// ---- construction
-// ---------------------------------------------------------------------------------
+// ---- construction -------------------------------------------------------------------------------
 
 TImprForm::TImprForm(TPrintHost& host, QWidget* parent)
     : QDialog(parent),
@@ -107,85 +113,66 @@ TFloatSpinEdit* TImprForm::AddCmField(QGroupBox* group, const QString& label, in
 }
 
 void TImprForm::CreateControls() {
-  LTaille = new QLabel(this);
-  LTaille->setObjectName(QStringLiteral("LTaille"));
+  LTaille = Named(new QLabel(this), "LTaille");
   LTaille->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-  LCopies = new QLabel(QStringLiteral("Copies :"), this);
+  LCopies = Named(new QLabel(QStringLiteral("Copies :"), this), "LCopies");
   LCopies->move(16, 296);
-  SECopies = new TSpinEdit2(this);
-  SECopies->setObjectName(QStringLiteral("SECopies"));
+  SECopies = Named(new TSpinEdit2(this), "SECopies");
   SECopies->setGeometry(16, 312, 65, 21);
   SECopies->SetMinValue(1);
   SECopies->SetMaxValue(10);
   SECopies->SetValue(1);
   LCopies->setBuddy(SECopies);
 
-  BConfigurer = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                QStringLiteral("Configurer..."), this);
-  BConfigurer->setObjectName(QStringLiteral("BConfigurer"));
+  BConfigurer = Named(new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                                      QStringLiteral("Configurer..."), this),
+                      "BConfigurer");
   BConfigurer->setGeometry(16, 352, 102, 27);
 
-  CBCentrer = new QCheckBox(QStringLiteral("Centrer dans la page"), this);
+  CBCentrer = Named(new QCheckBox(QStringLiteral("Centrer dans la page"), this), "CBCentrer");
   CBCentrer->setGeometry(264, 16, 177, 17);
-  CBAjuster = new QCheckBox(QStringLiteral("Utiliser toute la page"), this);
+  CBAjuster = Named(new QCheckBox(QStringLiteral("Utiliser toute la page"), this), "CBAjuster");
   CBAjuster->setGeometry(264, 32, 185, 17);
 
-  LabelZoom = new QLabel(QStringLiteral("Réduire/Agrandir"), this);
+  LabelZoom = Named(new QLabel(QStringLiteral("Réduire/Agrandir"), this), "LabelZoom");
   LabelZoom->setGeometry(264, 62, 211, 15);
-  ScrollBarZoom = new QScrollBar(Qt::Horizontal, this);
-  ScrollBarZoom->setObjectName(QStringLiteral("ScrollBarZoom"));
+  ScrollBarZoom = Named(new QScrollBar(Qt::Horizontal, this), "ScrollBarZoom");
   ScrollBarZoom->setGeometry(265, 80, 209, 15);
   ScrollBarZoom->setRange(kZoomBarMinimum, 100);
   ScrollBarZoom->setValue(10);
   ScrollBarZoom->setPageStep(4);
   ScrollBarZoom->setSingleStep(1);
 
-  LblResolution = new QLabel(QStringLiteral("Résolution"), this);
+  LblResolution = Named(new QLabel(QStringLiteral("Résolution"), this), "LblResolution");
   LblResolution->setGeometry(264, 108, 211, 15);
 
-  GBTaille = new QGroupBox(QStringLiteral("Taille de l'image (cm) "), this);
+  GBTaille = Named(new QGroupBox(QStringLiteral("Taille de l'image (cm) "), this), "GBTaille");
   GBTaille->setGeometry(264, 136, 211, 68);
-  SEL = AddCmField(GBTaille, QStringLiteral("Largeur :"), 10);
-  SEH = AddCmField(GBTaille, QStringLiteral("Hauteur :"), 80);
-  BOkTaille = new QPushButton(QStringLiteral("Ok"), GBTaille);
+  SEL = Named(AddCmField(GBTaille, QStringLiteral("Largeur :"), 10), "SEL");
+  SEH = Named(AddCmField(GBTaille, QStringLiteral("Hauteur :"), 80), "SEH");
+  BOkTaille = Named(new QPushButton(QStringLiteral("Ok"), GBTaille), "BOkTaille");
   BOkTaille->setGeometry(152, 34, 47, 22);
 
-  GBMarges = new QGroupBox(QStringLiteral(" Marges (cm) "), this);
+  GBMarges = Named(new QGroupBox(QStringLiteral(" Marges (cm) "), this), "GBMarges");
   GBMarges->setGeometry(264, 212, 211, 68);
-  SEX = AddCmField(GBMarges, QStringLiteral("Gauche :"), 10);
-  SEY = AddCmField(GBMarges, QStringLiteral("Haut :"), 80);
-  BOkMarges = new QPushButton(QStringLiteral("Ok"), GBMarges);
+  SEX = Named(AddCmField(GBMarges, QStringLiteral("Gauche :"), 10), "SEX");
+  SEY = Named(AddCmField(GBMarges, QStringLiteral("Haut :"), 80), "SEY");
+  BOkMarges = Named(new QPushButton(QStringLiteral("Ok"), GBMarges), "BOkMarges");
   BOkMarges->setGeometry(152, 34, 47, 22);
 
-  CBContours = new QCheckBox(QStringLiteral("Imprimer uniquement les contours"), this);
+  CBContours =
+      Named(new QCheckBox(QStringLiteral("Imprimer uniquement les contours"), this), "CBContours");
   CBContours->setGeometry(264, 296, 209, 17);
-  CBTraits = new QCheckBox(QStringLiteral("Traits de coupe"), this);
+  CBTraits = Named(new QCheckBox(QStringLiteral("Traits de coupe"), this), "CBTraits");
   CBTraits->setGeometry(264, 312, 209, 17);
 
-  BImprimer = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
-                              QStringLiteral("Imprimer"), this);
+  BImprimer = Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
+                                    QStringLiteral("Imprimer"), this),
+                    "BImprimer");
   BImprimer->setGeometry(264, 352, 102, 27);
-  BAnnuler = new QPushButton(QStringLiteral("Annuler"), this);
+  BAnnuler = Named(new QPushButton(QStringLiteral("Annuler"), this), "BAnnuler");
   BAnnuler->setGeometry(372, 352, 102, 27);
-
-  const std::pair<QWidget*, const char*> names[] = {{CBCentrer, "CBCentrer"},
-                                                    {CBAjuster, "CBAjuster"},
-                                                    {LabelZoom, "LabelZoom"},
-                                                    {LblResolution, "LblResolution"},
-                                                    {GBTaille, "GBTaille"},
-                                                    {SEL, "SEL"},
-                                                    {SEH, "SEH"},
-                                                    {BOkTaille, "BOkTaille"},
-                                                    {GBMarges, "GBMarges"},
-                                                    {SEX, "SEX"},
-                                                    {SEY, "SEY"},
-                                                    {BOkMarges, "BOkMarges"},
-                                                    {CBContours, "CBContours"},
-                                                    {CBTraits, "CBTraits"},
-                                                    {BImprimer, "BImprimer"},
-                                                    {BAnnuler, "BAnnuler"}};
-  for (const auto& [widget, name] : names) widget->setObjectName(QLatin1String(name));
 
   connect(CBCentrer, &QCheckBox::toggled, this, &TImprForm::CBCentrerClick);
   connect(CBAjuster, &QCheckBox::toggled, this, &TImprForm::CBAjusterClick);
@@ -206,7 +193,14 @@ void TImprForm::CreateControls() {
 // ---- showing ------------------------------------------------------------------------------------
 
 bool TImprForm::ShowModal() {
-  FormShow();
+  try {
+    FormShow();
+  } catch (...) {
+    // The dialog is not shown: it keeps no reference to the bitmap.
+    previewZoom_.SetBitmap(nullptr);
+    printerZoom_.SetBitmap(nullptr);
+    throw;
+  }
   return exec() == QDialog::Accepted;
 }
 
@@ -373,8 +367,7 @@ void TImprForm::RepaintPreview() {
   update(PreviewRect().adjusted(0, 0, kShadowOffset, kShadowOffset));
 }
 
-// ---- centring and filling
-// -------------------------------------------------------------------------
+// ---- centring and filling -----------------------------------------------------------------------
 
 void TImprForm::CBCentrerClick() {
   if (CBCentrer->isChecked()) {
@@ -401,8 +394,7 @@ void TImprForm::CBAjusterClick() {
   GBTaille->setEnabled(!filling);
 }
 
-// ---- size and margin fields
-// ------------------------------------------------------------------------
+// ---- size and margin fields ---------------------------------------------------------------------
 
 void TImprForm::SELChange() {
   if (!linking_) return;
@@ -481,8 +473,7 @@ bool TImprForm::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-// ---- checks
-// -----------------------------------------------------------------------------------------
+// ---- checks -------------------------------------------------------------------------------------
 
 int TImprForm::CheckFieldsFilled() {
   if (CBAjuster->isChecked()) return 0;
@@ -515,8 +506,7 @@ void TImprForm::WarnAndSelect(const QString& text, TFloatSpinEdit* field) {
   field->selectAll();
 }
 
-// ---- set-up and accepting
-// -----------------------------------------------------------------------------
+// ---- set-up and accepting -----------------------------------------------------------------------
 
 void TImprForm::BConfigurerClick() {
   if (setupDialog_) setupDialog_(*printer_, this);
@@ -567,8 +557,7 @@ void TImprForm::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
 }
 
-// ---- the page
-// ----------------------------------------------------------------------------------------
+// ---- the page -----------------------------------------------------------------------------------
 
 void TImprForm::PrintPage(TPrintJob& job) {
   // The bitmap is released however the page ends.

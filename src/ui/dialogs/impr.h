@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPrinter>
 #include <functional>
 #include <memory>
 
@@ -21,7 +22,6 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
-class QPrinter;
 class QPushButton;
 class QScrollBar;
 

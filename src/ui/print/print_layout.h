@@ -43,7 +43,7 @@ QString zoomLabelText(int position);
 // The label when the bar cannot show the factor: the printed zoom itself in percent.
 QString zoomLabelTextForFactor(double printFactor);
 
-// ---- printed resolution ------------------------------------------------------------------------
+// ---- printed resolution -------------------------------------------------------------------------
 
 struct TResolution {
   int perInch = 0;
@@ -59,8 +59,7 @@ QString resolutionText(const TResolution& resolution);
 // "%.1f cm x %.1f cm" with the page size in centimetres and the locale's decimal separator.
 QString pageSizeText(const TPageMetrics& page, const QLocale& locale);
 
-// ---- the page picture in the dialog
-// ---------------------------------------------------------------
+// ---- the page picture in the dialog -------------------------------------------------------------
 
 inline constexpr int kPreviewOrigin = 16;  // left and top of the page picture
 inline constexpr int kPreviewSide = 225;   // its longer side
