@@ -61,7 +61,8 @@ class WmfBuilder {
     if (endRecord) rec(0, {});
     std::vector<std::uint8_t> out = bytes_;
     const std::uint32_t words = static_cast<std::uint32_t>((out.size() - headerAt_) / 2);
-    for (int i = 0; i < 4; ++i) out[headerAt_ + 6 + i] = static_cast<std::uint8_t>(words >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      out[headerAt_ + 6 + i] = static_cast<std::uint8_t>(words >> (8 * i));
     return out;
   }
 
@@ -82,8 +83,8 @@ class EmfBuilder {
     for (int c : {left, top, right, bottom}) put32(bytes_, static_cast<std::uint32_t>(c));
     put32(bytes_, 0x464D4520);
     put32(bytes_, 0x10000);
-    put32(bytes_, 0);  // bytes, patched
-    put32(bytes_, 0);  // records
+    put32(bytes_, 0);   // bytes, patched
+    put32(bytes_, 0);   // records
     put16(bytes_, 16);  // handles
     put16(bytes_, 0);
     put32(bytes_, 0);  // description

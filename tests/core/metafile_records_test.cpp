@@ -33,7 +33,8 @@ Played play(const std::vector<std::uint8_t>& bytes, bool emf) {
   const DecodeLimits limits;
   p.measured = emf ? measureEmf(in, p.layout, limits) : measureWmf(in, p.layout, limits);
   if (p.measured.ok())
-    p.played = emf ? playEmf(in, p.layout, p.canvas, limits) : playWmf(in, p.layout, p.canvas, limits);
+    p.played =
+        emf ? playEmf(in, p.layout, p.canvas, limits) : playWmf(in, p.layout, p.canvas, limits);
   return p;
 }
 
@@ -216,6 +217,52 @@ TEST(MetafileRecords, DeepSaveStacksStayBounded) {
   EXPECT_EQ(p.canvas.fills, 1);
 }
 
+TEST(MetafileRecords, PolyDrawFollowsItsPointTypes) {
+  // Move, line, line closing the figure: inside a path bracket one closed figure gets filled;
+  // outside, the closing is a third line.
+  std::vector<std::uint8_t> pd;
+  for (int i = 0; i < 4; ++i) put32(pd, 0);
+  put32(pd, 3);
+  for (int v : {10, 10, 50, 10, 50, 50}) put16(pd, static_cast<unsigned>(v));
+  for (std::uint8_t t : {6, 2, 3}) pd.push_back(t);
+  EmfBuilder e(0, 0, 2540, 2540);
+  e.rec(59, {}).recBytes(92, pd).rec(60, {}).rec(62, {0, 0, 0, 0}).recBytes(92, pd);
+  struct Shapes : MetafileRecorder {
+    std::vector<MfPath> filled;
+    void fillPath(const MfPath& path, const MfBrush& b, const MfDrawState& s) override {
+      filled.push_back(path);
+      MetafileRecorder::fillPath(path, b, s);
+    }
+  } canvas;
+  const std::vector<std::uint8_t> bytes = e.finish();
+  ByteReader in(bytes);
+  MetafileLayout layout;
+  ASSERT_TRUE(measureEmf(in, layout, DecodeLimits{}).ok());
+  ASSERT_TRUE(playEmf(in, layout, canvas, DecodeLimits{}).ok());
+  ASSERT_EQ(canvas.filled.size(), 1u);
+  const std::vector<MfVerb> figure = {MfVerb::mvMove, MfVerb::mvLine, MfVerb::mvLine,
+                                      MfVerb::mvClose};
+  EXPECT_EQ(canvas.filled[0].verbs, figure);
+  EXPECT_EQ(canvas.strokes, 3);
+}
+
+TEST(MetafileRecords, PaintingStopsWhenItsBudgetIsSpent) {
+  MetafileRecorder canvas;
+  GdiPlayer gdi(canvas, {0, 0, 100, 100});
+  gdi.setWorkBudget(3 * 100 * 100 + 10);
+  gdi.selectStockObject(8);  // no pen: one canvas call per rectangle
+  for (int i = 0; i < 10; ++i) gdi.rectangle(-50, -50, 500, 500);  // each covers the picture
+  EXPECT_EQ(canvas.fills, 3);
+  EXPECT_TRUE(gdi.exhausted());
+  // Shapes outside the picture cost next to nothing.
+  MetafileRecorder outside;
+  GdiPlayer far(outside, {0, 0, 100, 100});
+  far.setWorkBudget(1000);
+  far.selectStockObject(8);
+  for (int i = 0; i < 500; ++i) far.rectangle(1000, 1000, 100000, 100000);
+  EXPECT_EQ(outside.fills, 500);
+}
+
 TEST(MetafileRecords, TextAlignmentAndCurrentPosition) {
   // TA_UPDATECP: the second run starts where the first ended.
   WmfBuilder w = wmf96();
@@ -262,16 +309,16 @@ TEST(MetafileRegion, CutsAndUnions) {
 TEST(MetafileRop, TernaryOperationsReduceToTwoOperands) {
   EXPECT_TRUE(reduceRop3(0x00CC0020).usesSource);  // SRCCOPY
   EXPECT_EQ(reduceRop3(0x00CC0020).rop, kRopCopy);
-  EXPECT_EQ(reduceRop3(0x008800C6).rop, 8);  // SRCAND
+  EXPECT_EQ(reduceRop3(0x008800C6).rop, 8);   // SRCAND
   EXPECT_EQ(reduceRop3(0x00EE0086).rop, 14);  // SRCPAINT
-  EXPECT_EQ(reduceRop3(0x00660046).rop, 6);  // SRCINVERT
-  EXPECT_EQ(reduceRop3(0x00330008).rop, 3);  // NOTSRCCOPY
+  EXPECT_EQ(reduceRop3(0x00660046).rop, 6);   // SRCINVERT
+  EXPECT_EQ(reduceRop3(0x00330008).rop, 3);   // NOTSRCCOPY
   const BlitOp patcopy = reduceRop3(0x00F00021);
   EXPECT_FALSE(patcopy.usesSource);
   EXPECT_EQ(patcopy.rop, kRopCopy);
-  EXPECT_EQ(reduceRop3(0x005A0049).rop, 6);  // PATINVERT
-  EXPECT_EQ(reduceRop3(0x00550009).rop, 5);  // DSTINVERT
-  EXPECT_EQ(reduceRop3(0x00000042).rop, 0);  // BLACKNESS
+  EXPECT_EQ(reduceRop3(0x005A0049).rop, 6);   // PATINVERT
+  EXPECT_EQ(reduceRop3(0x00550009).rop, 5);   // DSTINVERT
+  EXPECT_EQ(reduceRop3(0x00000042).rop, 0);   // BLACKNESS
   EXPECT_EQ(reduceRop3(0x00FF0062).rop, 15);  // WHITENESS
 }
 
@@ -307,11 +354,13 @@ TEST(MetafileDib, ReadsPaletteAndOrientation) {
   EXPECT_FALSE(readMetafileDib(depth.data(), depth.size(), nullptr, 0, false, DecodeLimits{}, out));
   std::vector<std::uint8_t> header = dib;
   header[0] = 200;
-  EXPECT_FALSE(readMetafileDib(header.data(), header.size(), nullptr, 0, false, DecodeLimits{}, out));
+  EXPECT_FALSE(
+      readMetafileDib(header.data(), header.size(), nullptr, 0, false, DecodeLimits{}, out));
   EXPECT_EQ(out.image.width(), 3);
 
   // 24 bits with the pixels apart from the header.
-  const std::vector<std::uint8_t> rgb = makeDib24(2, 1, [](int x, int) { return x ? 0x00FF00u : 0xFF0000u; });
+  const std::vector<std::uint8_t> rgb =
+      makeDib24(2, 1, [](int x, int) { return x ? 0x00FF00u : 0xFF0000u; });
   ASSERT_TRUE(readMetafileDib(rgb.data(), 40, rgb.data() + 40, rgb.size() - 40, false,
                               DecodeLimits{}, out));
   EXPECT_EQ(out.image.pixel(0, 0), 0x0000FFu);

@@ -67,8 +67,8 @@ double shareWithin(const QImage& a, const QImage& b, int levels) {
     const uchar* s = p.constScanLine(y);
     const uchar* r = q.constScanLine(y);
     for (int x = 0; x < 3 * w; x += 3) {
-      const int d = std::max({std::abs(s[x] - r[x]), std::abs(s[x + 1] - r[x + 1]),
-                              std::abs(s[x + 2] - r[x + 2])});
+      const int d = std::max(
+          {std::abs(s[x] - r[x]), std::abs(s[x + 1] - r[x + 1]), std::abs(s[x + 2] - r[x + 2])});
       if (d <= levels) ++close;
     }
   }
@@ -104,8 +104,7 @@ void dump(const Bitmap& b, const QString& name) {
   toQImage(b).save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
 }
 
-constexpr Color kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000,
-                kYellow = 0x00FFFF;
+constexpr Color kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF;
 
 // Records of a small EMF (numbers as the format defines them).
 enum : std::uint32_t {
@@ -176,8 +175,8 @@ void TestMetafiles::corpusMatchesReferences() {
   QVERIFY2(r.ok(), r.detail.c_str());
   QCOMPARE(b.bitsPerPixel(), 24);
   dump(b, QFileInfo(file).fileName());
-  const QString refPath = corpusDir() + "/reference/" + (emf ? "emf/" : "wmf/") +
-                          QFileInfo(file).fileName() + ".png";
+  const QString refPath =
+      corpusDir() + "/reference/" + (emf ? "emf/" : "wmf/") + QFileInfo(file).fileName() + ".png";
   if (!QFileInfo::exists(refPath)) return;
   const QImage ref(refPath);
   QVERIFY(!ref.isNull());
@@ -194,7 +193,10 @@ void TestMetafiles::corpusMatchesReferences() {
   }
   QVERIFY2(std::abs(ref.width() - b.width()) <= 1 && std::abs(ref.height() - b.height()) <= 1,
            qPrintable(QString("%1x%2 against %3x%4")
-                          .arg(b.width()).arg(b.height()).arg(ref.width()).arg(ref.height())));
+                          .arg(b.width())
+                          .arg(b.height())
+                          .arg(ref.width())
+                          .arg(ref.height())));
   const double direct = shareWithin(toQImage(b), ref, 64);
   const double drawing = shareWithin(inkThumbnail(toQImage(b)), inkThumbnail(ref), 48);
   qInfo("%s: %.3f of the pixels within 64 levels, %.3f of the drawing within 48", qPrintable(file),
@@ -289,7 +291,7 @@ void TestMetafiles::placeableWindowMapsOntoPicture() {
                               .rec(0x02FC, {0, 0xFF00, 0, 0})  // brush: solid green
                               .rec(0x012D, {0})
                               .rec(0x012D, {1})
-                              .rec(0x041B, {150, 150, 0, 0})   // Rectangle(0, 0, 150, 150)
+                              .rec(0x041B, {150, 150, 0, 0})  // Rectangle(0, 0, 150, 150)
                               .finish(),
                           false);
   QCOMPARE(b.width(), 96);
@@ -389,8 +391,8 @@ void TestMetafiles::stretchDibitsEmf() {
                           static_cast<std::uint32_t>(dib.size() - 40), 0u, 0x00CC0020u, 40u, 40u})
     put32(params, v);
   params.insert(params.end(), dib.begin(), dib.end());
-  const Bitmap b = decode(EmfBuilder(0, 0, 2540, 2540).recBytes(emrStretchDibits, params).finish(),
-                          true);
+  const Bitmap b =
+      decode(EmfBuilder(0, 0, 2540, 2540).recBytes(emrStretchDibits, params).finish(), true);
   QCOMPARE(b.pixel(20, 20), kRed);
   QCOMPARE(b.pixel(40, 20), kGreen);
   QCOMPARE(b.pixel(20, 40), kBlue);
@@ -443,7 +445,7 @@ void TestMetafiles::patBltInvertsDestination() {
   const Bitmap b = decode(WmfBuilder(0, 0, 96, 96, 96)
                               .rec(0x02FC, {0, 0, 0, 0})  // black brush
                               .rec(0x012D, {0})
-                              .rec(0x061D, {0x0042, 0x0000, 40, 40, 0, 0})  // PatBlt BLACKNESS
+                              .rec(0x061D, {0x0042, 0x0000, 40, 40, 0, 0})    // PatBlt BLACKNESS
                               .rec(0x061D, {0x0009, 0x0055, 40, 40, 20, 20})  // DSTINVERT
                               .finish(),
                           false);

@@ -5,8 +5,8 @@
 // hatched, null, DIB and monochrome patterns), stock objects, fonts (ExtCreateFontIndirectW),
 // ExtTextOutA/W (alignment, current position, opaque and clipping rectangles, advances), colours,
 // background mode, raster operations, fill mode, arc direction, MoveTo/LineTo, polylines,
-// polygons, poly-polygons and Bézier curves in 16 and 32 bits, rectangles, rounded rectangles,
-// ellipses, arcs, chords, pies, ArcTo, SetPixel, paths (BeginPath to StrokeAndFillPath,
+// polygons, poly-polygons, Bézier curves and PolyDraw in 16 and 32 bits, rectangles, rounded
+// rectangles, ellipses, arcs, chords, pies, ArcTo, SetPixel, paths (BeginPath to StrokeAndFillPath,
 // CloseFigure, AbortPath), SaveDC/RestoreDC, clipping (IntersectClipRect, ExcludeClipRect,
 // OffsetClipRgn, ExtSelectClipRgn), regions (FillRgn, PaintRgn, InvertRgn) and bitmaps (BitBlt,
 // StretchBlt, StretchDIBits, SetDIBitsToDevice). Comments (EMF+ included), palettes, clip paths,
@@ -73,9 +73,8 @@ CodecResult readHeader(const std::uint8_t* data, std::size_t size, EmfHeader& h)
     return CodecResult::fail(CodecError::ceDamaged, "bad header size");
   const std::uint32_t nDescription = r.u32(60);
   const std::uint32_t offDescription = r.u32(64);
-  if (nDescription != 0 &&
-      (offDescription < kMinHeader || offDescription > size ||
-       std::uint64_t{nDescription} * 2 > size - offDescription))
+  if (nDescription != 0 && (offDescription < kMinHeader || offDescription > size ||
+                            std::uint64_t{nDescription} * 2 > size - offDescription))
     return CodecResult::fail(CodecError::ceDamaged, "bad description");
   for (int i = 0; i < 4; ++i) h.frame[i] = r.i32(24 + 4 * static_cast<std::size_t>(i));
   if (!(h.frame[2] > h.frame[0]) || !(h.frame[3] > h.frame[1]))
@@ -88,7 +87,8 @@ CodecResult readHeader(const std::uint8_t* data, std::size_t size, EmfHeader& h)
   if (headerSize >= 108) {
     const double umX = r.i32(100), umY = r.i32(104);
     // The micrometre sizes refine the millimetre ones; some writers leave garbage there.
-    if (umX > 0 && umY > 0 && std::fabs(umX / 1000 - mmX) <= 1 && std::fabs(umY / 1000 - mmY) <= 1) {
+    if (umX > 0 && umY > 0 && std::fabs(umX / 1000 - mmX) <= 1 &&
+        std::fabs(umY / 1000 - mmY) <= 1) {
       mmX = umX / 1000;
       mmY = umY / 1000;
     }
@@ -116,13 +116,20 @@ void walkRecords(const std::uint8_t* data, std::size_t size, Visit&& visit) {
 
 MfPenStyle penStyle(std::uint32_t style) {
   switch (style & 0xF) {
-    case 1: return MfPenStyle::psDash;
-    case 2: return MfPenStyle::psDot;
-    case 3: return MfPenStyle::psDashDot;
-    case 4: return MfPenStyle::psDashDotDot;
-    case 5: return MfPenStyle::psNull;
-    case 8: return MfPenStyle::psDot;
-    default: return MfPenStyle::psSolid;
+    case 1:
+      return MfPenStyle::psDash;
+    case 2:
+      return MfPenStyle::psDot;
+    case 3:
+      return MfPenStyle::psDashDot;
+    case 4:
+      return MfPenStyle::psDashDotDot;
+    case 5:
+      return MfPenStyle::psNull;
+    case 8:
+      return MfPenStyle::psDot;
+    default:
+      return MfPenStyle::psSolid;
   }
 }
 
@@ -136,6 +143,7 @@ class EmfPlayer {
   // Points of a poly record: count at `countAt`, points from `countAt + 4`.
   bool readPoints(const Rec& r, std::size_t countAt, bool small, std::vector<MfPoint>& pts) const;
   void polyPoly(const Rec& r, bool small, bool polygon);
+  void polyDraw(const Rec& r, bool small);
   bool readDib(const Rec& r, std::size_t offBmi, std::size_t cbBmi, std::size_t offBits,
                std::size_t cbBits, bool paletteIndices, MetafileDib& dib) const;
   bool readRegion(const Rec& r, std::size_t at, std::size_t bytes, MfRegion& region) const;
@@ -196,6 +204,37 @@ void EmfPlayer::polyPoly(const Rec& r, bool small, bool polygon) {
     gdi_.polyPolyline(list);
 }
 
+void EmfPlayer::polyDraw(const Rec& r, bool small) {
+  // Points, then one type byte per point: move (6), line (2), Bézier (4, in threes), plus 1
+  // when the figure closes after that point.
+  std::vector<MfPoint> pts;
+  if (!readPoints(r, 24, small, pts)) return;
+  const std::size_t typesAt = 28 + pts.size() * (small ? 4 : 8);
+  if (!r.has(typesAt, pts.size())) return;
+  MfPoint start = pts.empty() ? MfPoint{} : pts[0];
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    unsigned type = *r.at(typesAt + i);
+    switch (type & ~1u) {
+      case 6:
+        gdi_.moveTo(pts[i]);
+        start = pts[i];
+        break;
+      case 2:
+        gdi_.lineTo(pts[i]);
+        break;
+      case 4:
+        if (i + 2 >= pts.size()) return;
+        gdi_.polyBezierTo({pts[i], pts[i + 1], pts[i + 2]});
+        i += 2;
+        type = *r.at(typesAt + i);
+        break;
+      default:
+        return;
+    }
+    if (type & 1) gdi_.closeFigureAt(start);
+  }
+}
+
 bool EmfPlayer::readDib(const Rec& r, std::size_t offBmi, std::size_t cbBmi, std::size_t offBits,
                         std::size_t cbBits, bool paletteIndices, MetafileDib& dib) const {
   if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits)) return false;
@@ -242,14 +281,24 @@ void EmfPlayer::extCreatePen(const Rec& r) {
   if (r.u32(36) == 1) pen.style = MfPenStyle::psNull;  // a null brush draws nothing
   pen.color = r.u32(40) & 0xFFFFFF;
   switch (style & 0xF00) {
-    case 0x100: pen.cap = MfLineCap::lcSquare; break;
-    case 0x200: pen.cap = MfLineCap::lcFlat; break;
-    default: break;
+    case 0x100:
+      pen.cap = MfLineCap::lcSquare;
+      break;
+    case 0x200:
+      pen.cap = MfLineCap::lcFlat;
+      break;
+    default:
+      break;
   }
   switch (style & 0xF000) {
-    case 0x1000: pen.join = MfLineJoin::ljBevel; break;
-    case 0x2000: pen.join = MfLineJoin::ljMiter; break;
-    default: break;
+    case 0x1000:
+      pen.join = MfLineJoin::ljBevel;
+      break;
+    case 0x2000:
+      pen.join = MfLineJoin::ljMiter;
+      break;
+    default:
+      break;
   }
   gdi_.putObject(r.u32(8), pen);
 }
@@ -390,44 +439,111 @@ void EmfPlayer::setDibitsToDevice(const Rec& r) {
 void EmfPlayer::play(std::uint32_t type, const Rec& r) {
   std::vector<MfPoint> pts;
   switch (type) {
-    case 2: case 3: case 4: case 5: case 6:
-    case 85: case 86: case 87: case 88: case 89: {
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 85:
+    case 86:
+    case 87:
+    case 88:
+    case 89: {
       const bool small = type >= 85;
       if (!readPoints(r, 24, small, pts)) break;
       switch (small ? type - 83 : type) {
-        case 2: gdi_.polyBezier(pts); break;
-        case 3: gdi_.polygon(pts); break;
-        case 4: gdi_.polyline(pts); break;
-        case 5: gdi_.polyBezierTo(pts); break;
-        case 6: gdi_.polylineTo(pts); break;
-        default: break;
+        case 2:
+          gdi_.polyBezier(pts);
+          break;
+        case 3:
+          gdi_.polygon(pts);
+          break;
+        case 4:
+          gdi_.polyline(pts);
+          break;
+        case 5:
+          gdi_.polyBezierTo(pts);
+          break;
+        case 6:
+          gdi_.polylineTo(pts);
+          break;
+        default:
+          break;
       }
       break;
     }
-    case 7: polyPoly(r, false, false); break;
-    case 8: polyPoly(r, false, true); break;
-    case 90: polyPoly(r, true, false); break;
-    case 91: polyPoly(r, true, true); break;
-    case 9: gdi_.setWindowExt(r.pt(8)); break;
-    case 10: gdi_.setWindowOrg(r.pt(8)); break;
-    case 11: gdi_.setViewportExt(r.pt(8)); break;
-    case 12: gdi_.setViewportOrg(r.pt(8)); break;
-    case 15: gdi_.setPixel(r.pt(8), r.u32(16)); break;
-    case 17: gdi_.setMapMode(r.i32(8)); break;
-    case 18: gdi_.setBkMode(r.i32(8)); break;
-    case 19: gdi_.setPolyFillMode(r.i32(8)); break;
-    case 20: gdi_.setRop2(r.i32(8)); break;
-    case 22: gdi_.setTextAlign(r.u32(8)); break;
-    case 24: gdi_.setTextColor(r.u32(8)); break;
-    case 25: gdi_.setBkColor(r.u32(8)); break;
-    case 26: gdi_.offsetClip(r.i32(8), r.i32(12)); break;
-    case 27: gdi_.moveTo(r.pt(8)); break;
-    case 29: gdi_.excludeClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 30: gdi_.intersectClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 31: gdi_.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 32: gdi_.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 33: gdi_.saveDc(); break;
-    case 34: gdi_.restoreDc(r.i32(8)); break;
+    case 7:
+      polyPoly(r, false, false);
+      break;
+    case 8:
+      polyPoly(r, false, true);
+      break;
+    case 90:
+      polyPoly(r, true, false);
+      break;
+    case 91:
+      polyPoly(r, true, true);
+      break;
+    case 9:
+      gdi_.setWindowExt(r.pt(8));
+      break;
+    case 10:
+      gdi_.setWindowOrg(r.pt(8));
+      break;
+    case 11:
+      gdi_.setViewportExt(r.pt(8));
+      break;
+    case 12:
+      gdi_.setViewportOrg(r.pt(8));
+      break;
+    case 15:
+      gdi_.setPixel(r.pt(8), r.u32(16));
+      break;
+    case 17:
+      gdi_.setMapMode(r.i32(8));
+      break;
+    case 18:
+      gdi_.setBkMode(r.i32(8));
+      break;
+    case 19:
+      gdi_.setPolyFillMode(r.i32(8));
+      break;
+    case 20:
+      gdi_.setRop2(r.i32(8));
+      break;
+    case 22:
+      gdi_.setTextAlign(r.u32(8));
+      break;
+    case 24:
+      gdi_.setTextColor(r.u32(8));
+      break;
+    case 25:
+      gdi_.setBkColor(r.u32(8));
+      break;
+    case 26:
+      gdi_.offsetClip(r.i32(8), r.i32(12));
+      break;
+    case 27:
+      gdi_.moveTo(r.pt(8));
+      break;
+    case 29:
+      gdi_.excludeClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case 30:
+      gdi_.intersectClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case 31:
+      gdi_.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case 32:
+      gdi_.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case 33:
+      gdi_.saveDc();
+      break;
+    case 34:
+      gdi_.restoreDc(r.i32(8));
+      break;
     case 35:
     case 36: {
       const MfAffine m{r.f32(8), r.f32(12), r.f32(16), r.f32(20), r.f32(24), r.f32(28)};
@@ -440,16 +556,31 @@ void EmfPlayer::play(std::uint32_t type, const Rec& r) {
         gdi_.modifyWorldTransform(m, r.i32(32));
       break;
     }
-    case 37: gdi_.selectObject(r.u32(8)); break;
-    case 38: createPen(r); break;
-    case 39: createBrush(r); break;
-    case 40: gdi_.deleteObject(r.u32(8)); break;
-    case 42: gdi_.ellipse(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 43: gdi_.rectangle(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case 37:
+      gdi_.selectObject(r.u32(8));
+      break;
+    case 38:
+      createPen(r);
+      break;
+    case 39:
+      createBrush(r);
+      break;
+    case 40:
+      gdi_.deleteObject(r.u32(8));
+      break;
+    case 42:
+      gdi_.ellipse(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case 43:
+      gdi_.rectangle(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
     case 44:
       gdi_.roundRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20), r.i32(24), r.i32(28));
       break;
-    case 45: case 46: case 47: case 55: {
+    case 45:
+    case 46:
+    case 47:
+    case 55: {
       const auto kind = type == 45   ? GdiPlayer::ArcKind::akArc
                         : type == 46 ? GdiPlayer::ArcKind::akChord
                         : type == 47 ? GdiPlayer::ArcKind::akPie
@@ -457,18 +588,47 @@ void EmfPlayer::play(std::uint32_t type, const Rec& r) {
       gdi_.arc(r.i32(8), r.i32(12), r.i32(16), r.i32(20), r.pt(24), r.pt(32), kind);
       break;
     }
-    case 48: break;  // palettes are not used for drawing
-    case 49: gdi_.putObject(r.u32(8), std::monostate{}); break;
-    case 54: gdi_.lineTo(r.pt(8)); break;
-    case 57: gdi_.setArcDirection(r.i32(8)); break;
-    case 58: gdi_.setMiterLimit(r.u32(8)); break;
-    case 59: gdi_.beginPath(); break;
-    case 60: gdi_.endPath(); break;
-    case 61: gdi_.closeFigure(); break;
-    case 62: gdi_.fillPath(); break;
-    case 63: gdi_.strokeAndFillPath(); break;
-    case 64: gdi_.strokePath(); break;
-    case 68: gdi_.abortPath(); break;
+    case 48:
+      break;  // palettes are not used for drawing
+    case 49:
+      gdi_.putObject(r.u32(8), std::monostate{});
+      break;
+    case 54:
+      gdi_.lineTo(r.pt(8));
+      break;
+    case 56:
+      polyDraw(r, false);
+      break;
+    case 92:
+      polyDraw(r, true);
+      break;
+    case 57:
+      gdi_.setArcDirection(r.i32(8));
+      break;
+    case 58:
+      gdi_.setMiterLimit(r.u32(8));
+      break;
+    case 59:
+      gdi_.beginPath();
+      break;
+    case 60:
+      gdi_.endPath();
+      break;
+    case 61:
+      gdi_.closeFigure();
+      break;
+    case 62:
+      gdi_.fillPath();
+      break;
+    case 63:
+      gdi_.strokeAndFillPath();
+      break;
+    case 64:
+      gdi_.strokePath();
+      break;
+    case 68:
+      gdi_.abortPath();
+      break;
     case 71:
     case 73:
     case 74: {  // FillRgn (its own brush), InvertRgn, PaintRgn (the current brush)
@@ -496,17 +656,38 @@ void EmfPlayer::play(std::uint32_t type, const Rec& r) {
       if (readRegion(r, 16, bytes, region)) gdi_.combineClip(&region, mode);
       break;
     }
-    case 76: blit(r, false); break;
-    case 77: blit(r, true); break;
-    case 80: setDibitsToDevice(r); break;
-    case 81: stretchDibits(r); break;
-    case 82: createFont(r); break;
-    case 83: textOut(r, false); break;
-    case 84: textOut(r, true); break;
-    case 93: createPatternBrush(r, true); break;
-    case 94: createPatternBrush(r, false); break;
-    case 95: extCreatePen(r); break;
-    default: break;
+    case 76:
+      blit(r, false);
+      break;
+    case 77:
+      blit(r, true);
+      break;
+    case 80:
+      setDibitsToDevice(r);
+      break;
+    case 81:
+      stretchDibits(r);
+      break;
+    case 82:
+      createFont(r);
+      break;
+    case 83:
+      textOut(r, false);
+      break;
+    case 84:
+      textOut(r, true);
+      break;
+    case 93:
+      createPatternBrush(r, true);
+      break;
+    case 94:
+      createPatternBrush(r, false);
+      break;
+    case 95:
+      extCreatePen(r);
+      break;
+    default:
+      break;
   }
 }
 

@@ -133,10 +133,10 @@ struct MfBrush {
 };
 
 struct MfFont {
-  double height = 16;     // output pixels
+  double height = 16;       // output pixels
   bool cellHeight = false;  // height counts the internal leading (a positive LOGFONT height)
-  double width = 0;       // average character width in output pixels, 0 for the natural width
-  double aspect = 1;      // horizontal / vertical scale of the mapping, used when width is 0
+  double width = 0;         // average character width in output pixels, 0 for the natural width
+  double aspect = 1;        // horizontal / vertical scale of the mapping, used when width is 0
   int weight = 400;
   bool italic = false;
   bool underline = false;
@@ -176,10 +176,10 @@ constexpr MfRasterOp kRopNop = 10;
 struct MfDrawState {
   const MfRegion* clip = nullptr;  // nullptr: no clip
   MfRasterOp rop = kRopCopy;
-  bool winding = false;            // polygon fill mode: winding, or alternate
-  bool opaqueBackground = true;    // background mode: fill hatch gaps, dash gaps and text cells
+  bool winding = false;          // polygon fill mode: winding, or alternate
+  bool opaqueBackground = true;  // background mode: fill hatch gaps, dash gaps and text cells
   Color background = 0xFFFFFF;
-  Color textColor = 0;             // foreground of monochrome patterns
+  Color textColor = 0;  // foreground of monochrome patterns
 };
 
 class MetafileCanvas {

@@ -66,7 +66,8 @@ bool readMetafileDib(const std::uint8_t* info, std::size_t infoSize, const std::
   const bool topDown = height < 0;
   if (topDown) height = -height;
   if (width <= 0 || height <= 0) return false;
-  if (!checkDimensions(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), limits)
+  if (!checkDimensions(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+                       limits)
            .ok())
     return false;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
@@ -145,7 +146,8 @@ bool readMetafileDib(const std::uint8_t* info, std::size_t infoSize, const std::
         const unsigned mask = (1u << bpp) - 1;
         for (int x = 0; x < w; ++x) {
           const unsigned shift = 8 - bpp * (1 + static_cast<unsigned>(x) % perByte);
-          const PaletteColor& c = palette[(src[static_cast<unsigned>(x) / perByte] >> shift) & mask];
+          const PaletteColor& c =
+              palette[(src[static_cast<unsigned>(x) / perByte] >> shift) & mask];
           dst[0] = c.blue;
           dst[1] = c.green;
           dst[2] = c.red;

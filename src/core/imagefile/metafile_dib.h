@@ -12,7 +12,7 @@ namespace vorlino {
 struct MetafileDib {
   Bitmap image;             // 24 bits, top row first
   bool monochrome = false;  // 1 bit per pixel: black where a bit is 0, white where it is 1
-  bool bottomUp = true;     // rows stored bottom first: blits that address DIB rows count from there
+  bool bottomUp = true;  // rows stored bottom first: blits that address DIB rows count from there
 };
 
 // Reads a DIB: an info header (core header of 12 bytes, or an info header of 40 bytes and

@@ -20,7 +20,9 @@ constexpr char16_t kCp1252High[32] = {
 constexpr int kAnsiCharset = 0;
 constexpr int kDefaultCharset = 1;
 
-bool finite(MfPoint p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool finite(MfPoint p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
 
 // Output coordinates beyond this are far outside any picture; they are clamped so that a
 // painter never sees values it cannot represent.
@@ -72,7 +74,9 @@ bool MfAffine::invert(MfAffine& out) const {
 
 BlitOp reduceRop3(std::uint32_t rop3) {
   const unsigned index = (rop3 >> 16) & 0xFF;
-  auto f = [index](unsigned p, unsigned s, unsigned d) { return (index >> (p << 2 | s << 1 | d)) & 1; };
+  auto f = [index](unsigned p, unsigned s, unsigned d) {
+    return (index >> (p << 2 | s << 1 | d)) & 1;
+  };
   bool usesSource = false;
   bool usesPattern = false;
   for (unsigned a = 0; a < 2; ++a)
@@ -106,7 +110,34 @@ std::u16string decodeAnsiText(const std::uint8_t* bytes, std::size_t count, int 
 
 GdiPlayer::GdiPlayer(MetafileCanvas& canvas, const MfRect& bounds)
     : canvas_(canvas), bounds_(bounds) {
+  const double area = double(bounds.right - bounds.left) * double(bounds.bottom - bounds.top);
+  budget_ = std::max(8589934592.0, 64 * area);
   updateTransform();
+}
+
+bool GdiPlayer::afford(double x0, double y0, double x1, double y1) {
+  if (exhausted_) return false;
+  const double w = std::min(x1, double(bounds_.right)) - std::max(x0, double(bounds_.left));
+  const double h = std::min(y1, double(bounds_.bottom)) - std::max(y0, double(bounds_.top));
+  const double area = 1 + (w > 0 && h > 0 ? w * h : 0);  // every call costs something
+  if (!(spent_ + area <= budget_)) {
+    exhausted_ = true;
+    return false;
+  }
+  spent_ += area;
+  return true;
+}
+
+bool GdiPlayer::affordPoints(const std::vector<MfPoint>& points, double margin) {
+  if (points.empty()) return afford(0, 0, 0, 0);
+  double x0 = points[0].x, x1 = x0, y0 = points[0].y, y1 = y0;
+  for (const MfPoint& p : points) {
+    x0 = std::min(x0, p.x);
+    x1 = std::max(x1, p.x);
+    y0 = std::min(y0, p.y);
+    y1 = std::max(y1, p.y);
+  }
+  return afford(x0 - margin, y0 - margin, x1 + margin + 1, y1 + margin + 1);
 }
 
 // --- mapping -------------------------------------------------------------------------------------
@@ -522,13 +553,10 @@ void GdiPlayer::drawShape(const MfPath& path, bool fill, bool stroke) {
   }
   if (dc_.clipped && dc_.clip.empty()) return;
   const MfDrawState st = state();
-  if (fill && brushVisible()) {
-    canvas_.fillPath(path, dc_.brush, st);
-    ++drawCalls_;
-  }
+  if (fill && brushVisible() && affordPoints(path.points, 0)) canvas_.fillPath(path, dc_.brush, st);
   if (stroke && penVisible()) {
-    canvas_.strokePath(path, resolvePen(), st);
-    ++drawCalls_;
+    const MfPen pen = resolvePen();
+    if (affordPoints(path.points, pen.width)) canvas_.strokePath(path, pen, st);
   }
 }
 
@@ -659,13 +687,15 @@ void GdiPlayer::addEllipseArc(MfPath& path, double cx, double cy, double rx, dou
                               double sweep, bool moveFirst) const {
   auto at = [&](double t) { return MfPoint{cx + rx * std::cos(t), cy + ry * std::sin(t)}; };
   if (moveFirst) path.moveTo(clampFar(toOutput(at(t0))));
-  const int segments = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 2) - 1e-9)), 1, 4);
+  const int segments =
+      std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 2) - 1e-9)), 1, 4);
   const double step = sweep / segments;
   const double k = 4.0 / 3.0 * std::tan(step / 4);
   double t = t0;
   for (int i = 0; i < segments; ++i) {
     const double t1 = t + step;
-    const MfPoint c1{cx + rx * (std::cos(t) - k * std::sin(t)), cy + ry * (std::sin(t) + k * std::cos(t))};
+    const MfPoint c1{cx + rx * (std::cos(t) - k * std::sin(t)),
+                     cy + ry * (std::sin(t) + k * std::cos(t))};
     const MfPoint c2{cx + rx * (std::cos(t1) + k * std::sin(t1)),
                      cy + ry * (std::sin(t1) - k * std::cos(t1))};
     path.cubicTo(clampFar(toOutput(c1)), clampFar(toOutput(c2)), clampFar(toOutput(at(t1))));
@@ -778,10 +808,10 @@ void GdiPlayer::fillRegionRects(const std::vector<MfRect>& outputRects, const Mf
   if (dc_.clipped && dc_.clip.empty()) return;
   MfPath path;
   for (const MfRect& r : outputRects) path.append(rectPath(r));
+  if (!affordPoints(path.points, 0)) return;
   MfDrawState st = state();
   st.rop = rop;
   canvas_.fillPath(path, brush, st);
-  ++drawCalls_;
 }
 
 void GdiPlayer::setPixel(MfPoint p, Color c) {
@@ -857,9 +887,11 @@ void GdiPlayer::stretchBlt(const MetafileDib& dib, double x, double y, double w,
   const double dw = w * (fx1 - fx0), dh = h * (fy1 - fy0);
   MfRect src{static_cast<int>(std::floor(x0)), static_cast<int>(std::floor(y0)),
              static_cast<int>(std::ceil(x1)), static_cast<int>(std::ceil(y1))};
-  canvas_.drawBitmap(dib.image, src, clampFar(toOutput({dx, dy})), clampFar(toOutput({dx + dw, dy})),
-                     clampFar(toOutput({dx, dy + dh})), op.rop, state());
-  ++drawCalls_;
+  const MfPoint p0 = clampFar(toOutput({dx, dy}));
+  const MfPoint p1 = clampFar(toOutput({dx + dw, dy}));
+  const MfPoint p2 = clampFar(toOutput({dx, dy + dh}));
+  if (!affordPoints({p0, p1, p2, {p1.x + p2.x - p0.x, p1.y + p2.y - p0.y}}, 0)) return;
+  canvas_.drawBitmap(dib.image, src, p0, p1, p2, op.rop, state());
 }
 
 // --- text ----------------------------------------------------------------------------------------
@@ -871,8 +903,7 @@ void GdiPlayer::textOut(MfPoint ref, const std::u16string& text, const std::vect
   if (opt.opaque) {
     MfBrush bk;
     bk.color = dc_.bkColor;
-    fillRegionRects({outputRect(opt.rect[0], opt.rect[1], opt.rect[2], opt.rect[3])}, bk,
-                    kRopCopy);
+    fillRegionRects({outputRect(opt.rect[0], opt.rect[1], opt.rect[2], opt.rect[3])}, bk, kRopCopy);
   }
   MfRegion clip;
   if (opt.clipped) {
@@ -897,8 +928,14 @@ void GdiPlayer::textOut(MfPoint ref, const std::u16string& text, const std::vect
     for (std::size_t i = 0; i < text.size(); ++i)
       run.advances.push_back(i < dx.size() ? std::clamp(dx[i] * xs, -kFar, kFar) : 0.0);
   }
+  // The text's box is not known before the canvas measures it: a square of the font's height
+  // per character stands for it.
+  const double side = run.font.height * (1 + std::max(1.0, run.font.width / run.font.height));
+  const double extent = side * static_cast<double>(text.size());
+  if (!afford(run.origin.x - extent, run.origin.y - side, run.origin.x + extent,
+              run.origin.y + side))
+    return;
   const double advance = canvas_.drawText(run, st);
-  ++drawCalls_;
   if (updateCp && xs > 0 && std::isfinite(advance)) {
     const unsigned h = dc_.textAlign & kTaCenter;
     if (h == kTaCenter) return;
@@ -936,6 +973,13 @@ void GdiPlayer::closeFigure() {
     path_.close();
     figureOpen_ = false;
   }
+}
+
+void GdiPlayer::closeFigureAt(MfPoint start) {
+  if (pathOpen_)
+    closeFigure();
+  else
+    lineTo(start);
 }
 
 void GdiPlayer::fillPath() {

@@ -198,12 +198,18 @@ class GdiPlayer {
   void endPath();
   void abortPath();
   void closeFigure();
+  // Closes the figure that started at `start`: in a path bracket as CloseFigure, elsewhere with
+  // a line back to it.
+  void closeFigureAt(MfPoint start);
   void fillPath();
   void strokePath();
   void strokeAndFillPath();
 
-  // Total of canvas calls made, for callers that bound their work.
-  std::size_t drawCalls() const { return drawCalls_; }
+  // Painting is bounded: every shape spends the area of its box inside the picture, and once
+  // the budget is spent nothing more is drawn. A file of a few kilobytes could otherwise ask
+  // for hours of painting. The default is 2^33 pixels or 64 pictures, whichever is more.
+  void setWorkBudget(double pixels) { budget_ = pixels; }
+  bool exhausted() const { return exhausted_; }
 
  private:
   struct Dc {
@@ -261,7 +267,11 @@ class GdiPlayer {
   bool pathOpen_ = false;
   bool figureOpen_ = false;
   MfPath path_;
-  std::size_t drawCalls_ = 0;
+  bool afford(double x0, double y0, double x1, double y1);
+  bool affordPoints(const std::vector<MfPoint>& points, double margin);
+  double budget_ = 0;
+  double spent_ = 0;
+  bool exhausted_ = false;
 };
 
 }  // namespace vorlino

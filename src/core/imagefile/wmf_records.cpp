@@ -52,7 +52,9 @@ struct WmfHeader {
 
 CodecResult readHeader(const std::uint8_t* data, std::size_t size, WmfHeader& h) {
   std::size_t pos = 0;
-  auto get16 = [&](std::size_t at) { return static_cast<std::uint16_t>(data[at] | (data[at + 1] << 8)); };
+  auto get16 = [&](std::size_t at) {
+    return static_cast<std::uint16_t>(data[at] | (data[at + 1] << 8));
+  };
   if (size >= 4 && (data[0] | (data[1] << 8) | (data[2] << 16) | (std::uint32_t{data[3]} << 24)) ==
                        kPlaceableWmfKey) {
     if (size < kPlaceableSize + kHeaderSize)
@@ -107,10 +109,28 @@ void walkRecords(const std::uint8_t* data, std::size_t size, std::size_t start, 
 // Functions that draw something: the window in effect at the first of them sizes a plain file.
 bool drawsSomething(unsigned f) {
   switch (f) {
-    case 0x0213: case 0x0324: case 0x0325: case 0x0538: case 0x041B: case 0x061C:
-    case 0x0418: case 0x0817: case 0x081A: case 0x0830: case 0x0521: case 0x0A32:
-    case 0x061D: case 0x0922: case 0x0B23: case 0x0940: case 0x0B41: case 0x0F43:
-    case 0x0D33: case 0x041F: case 0x0228: case 0x012B:
+    case 0x0213:
+    case 0x0324:
+    case 0x0325:
+    case 0x0538:
+    case 0x041B:
+    case 0x061C:
+    case 0x0418:
+    case 0x0817:
+    case 0x081A:
+    case 0x0830:
+    case 0x0521:
+    case 0x0A32:
+    case 0x061D:
+    case 0x0922:
+    case 0x0B23:
+    case 0x0940:
+    case 0x0B41:
+    case 0x0F43:
+    case 0x0D33:
+    case 0x041F:
+    case 0x0228:
+    case 0x012B:
       return true;
     default:
       return false;
@@ -119,13 +139,20 @@ bool drawsSomething(unsigned f) {
 
 MfPenStyle penStyle(unsigned style) {
   switch (style & 0xF) {
-    case 1: return MfPenStyle::psDash;
-    case 2: return MfPenStyle::psDot;
-    case 3: return MfPenStyle::psDashDot;
-    case 4: return MfPenStyle::psDashDotDot;
-    case 5: return MfPenStyle::psNull;
-    case 8: return MfPenStyle::psDot;  // alternate pixels
-    default: return MfPenStyle::psSolid;
+    case 1:
+      return MfPenStyle::psDash;
+    case 2:
+      return MfPenStyle::psDot;
+    case 3:
+      return MfPenStyle::psDashDot;
+    case 4:
+      return MfPenStyle::psDashDotDot;
+    case 5:
+      return MfPenStyle::psNull;
+    case 8:
+      return MfPenStyle::psDot;  // alternate pixels
+    default:
+      return MfPenStyle::psSolid;
   }
 }
 
@@ -151,8 +178,8 @@ class WmfPlayer {
   void textOut(const Params& p);
   void extTextOut(const Params& p);
   void dibBlit(const Params& p, std::size_t dibWord, bool stretch, bool fromBottom,
-               std::uint32_t rop, double dx, double dy, double dw, double dh, double sx,
-               double sy, double sw, double sh, bool paletteIndices);
+               std::uint32_t rop, double dx, double dy, double dw, double dh, double sx, double sy,
+               double sw, double sh, bool paletteIndices);
 
   GdiPlayer& gdi_;
   const DecodeLimits& limits_;
@@ -166,14 +193,24 @@ void WmfPlayer::createPen(const Params& p) {
   pen.cosmetic = pen.width <= 1;
   pen.color = p.u32(3) & 0xFFFFFF;
   switch (style & 0xF00) {
-    case 0x100: pen.cap = MfLineCap::lcSquare; break;
-    case 0x200: pen.cap = MfLineCap::lcFlat; break;
-    default: break;
+    case 0x100:
+      pen.cap = MfLineCap::lcSquare;
+      break;
+    case 0x200:
+      pen.cap = MfLineCap::lcFlat;
+      break;
+    default:
+      break;
   }
   switch (style & 0xF000) {
-    case 0x1000: pen.join = MfLineJoin::ljBevel; break;
-    case 0x2000: pen.join = MfLineJoin::ljMiter; break;
-    default: break;
+    case 0x1000:
+      pen.join = MfLineJoin::ljBevel;
+      break;
+    case 0x2000:
+      pen.join = MfLineJoin::ljMiter;
+      break;
+    default:
+      break;
   }
   gdi_.addObject(pen);
 }
@@ -329,8 +366,8 @@ void WmfPlayer::dibBlit(const Params& p, std::size_t dibWord, bool stretch, bool
                         double sy, double sw, double sh, bool paletteIndices) {
   MetafileDib dib;
   if (dibWord >= p.words()) return;
-  if (!readMetafileDib(p.at(dibWord), p.bytes() - 2 * dibWord, nullptr, 0, paletteIndices,
-                       limits_, dib))
+  if (!readMetafileDib(p.at(dibWord), p.bytes() - 2 * dibWord, nullptr, 0, paletteIndices, limits_,
+                       dib))
     return;
   if (!stretch) {
     sw = dw;
@@ -345,37 +382,95 @@ void WmfPlayer::play(const Record& r) {
   const Params& p = r.params;
   switch (r.function) {
     // --- state
-    case 0x0201: gdi_.setBkColor(p.u32(0)); break;
-    case 0x0102: gdi_.setBkMode(p.u(0)); break;
-    case 0x0103: gdi_.setMapMode(p.u(0)); break;
-    case 0x0104: gdi_.setRop2(p.u(0)); break;
-    case 0x0106: gdi_.setPolyFillMode(p.u(0)); break;
-    case 0x0209: gdi_.setTextColor(p.u32(0)); break;
-    case 0x012E: gdi_.setTextAlign(p.u(0)); break;
-    case 0x020B: gdi_.setWindowOrg(p.ptYX(0)); break;
-    case 0x020C: gdi_.setWindowExt(p.ptYX(0)); break;
-    case 0x020D: gdi_.setViewportOrg(p.ptYX(0)); break;
-    case 0x020E: gdi_.setViewportExt(p.ptYX(0)); break;
-    case 0x020F: gdi_.offsetWindowOrg(p.ptYX(0)); break;
-    case 0x0211: gdi_.offsetViewportOrg(p.ptYX(0)); break;
-    case 0x0410: gdi_.scaleWindowExt(p.s(3), p.s(2), p.s(1), p.s(0)); break;
-    case 0x0412: gdi_.scaleViewportExt(p.s(3), p.s(2), p.s(1), p.s(0)); break;
-    case 0x001E: gdi_.saveDc(); break;
-    case 0x0127: gdi_.restoreDc(p.s(0)); break;
+    case 0x0201:
+      gdi_.setBkColor(p.u32(0));
+      break;
+    case 0x0102:
+      gdi_.setBkMode(p.u(0));
+      break;
+    case 0x0103:
+      gdi_.setMapMode(p.u(0));
+      break;
+    case 0x0104:
+      gdi_.setRop2(p.u(0));
+      break;
+    case 0x0106:
+      gdi_.setPolyFillMode(p.u(0));
+      break;
+    case 0x0209:
+      gdi_.setTextColor(p.u32(0));
+      break;
+    case 0x012E:
+      gdi_.setTextAlign(p.u(0));
+      break;
+    case 0x020B:
+      gdi_.setWindowOrg(p.ptYX(0));
+      break;
+    case 0x020C:
+      gdi_.setWindowExt(p.ptYX(0));
+      break;
+    case 0x020D:
+      gdi_.setViewportOrg(p.ptYX(0));
+      break;
+    case 0x020E:
+      gdi_.setViewportExt(p.ptYX(0));
+      break;
+    case 0x020F:
+      gdi_.offsetWindowOrg(p.ptYX(0));
+      break;
+    case 0x0211:
+      gdi_.offsetViewportOrg(p.ptYX(0));
+      break;
+    case 0x0410:
+      gdi_.scaleWindowExt(p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
+    case 0x0412:
+      gdi_.scaleViewportExt(p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
+    case 0x001E:
+      gdi_.saveDc();
+      break;
+    case 0x0127:
+      gdi_.restoreDc(p.s(0));
+      break;
     // --- clipping
-    case 0x0415: gdi_.excludeClipRect(p.s(3), p.s(2), p.s(1), p.s(0)); break;
-    case 0x0416: gdi_.intersectClipRect(p.s(3), p.s(2), p.s(1), p.s(0)); break;
-    case 0x0220: gdi_.offsetClip(p.s(1), p.s(0)); break;
-    case 0x012C: gdi_.selectClipObject(p.u(0)); break;
+    case 0x0415:
+      gdi_.excludeClipRect(p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
+    case 0x0416:
+      gdi_.intersectClipRect(p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
+    case 0x0220:
+      gdi_.offsetClip(p.s(1), p.s(0));
+      break;
+    case 0x012C:
+      gdi_.selectClipObject(p.u(0));
+      break;
     // --- objects
-    case 0x012D: gdi_.selectObject(p.u(0)); break;
-    case 0x01F0: gdi_.deleteObject(p.u(0)); break;
-    case 0x02FA: createPen(p); break;
-    case 0x02FC: createBrush(p); break;
-    case 0x02FB: createFont(p); break;
-    case 0x06FF: createRegion(p); break;
-    case 0x0142: createDibPatternBrush(p); break;
-    case 0x01F9: createPatternBrush(p); break;
+    case 0x012D:
+      gdi_.selectObject(p.u(0));
+      break;
+    case 0x01F0:
+      gdi_.deleteObject(p.u(0));
+      break;
+    case 0x02FA:
+      createPen(p);
+      break;
+    case 0x02FC:
+      createBrush(p);
+      break;
+    case 0x02FB:
+      createFont(p);
+      break;
+    case 0x06FF:
+      createRegion(p);
+      break;
+    case 0x0142:
+      createDibPatternBrush(p);
+      break;
+    case 0x01F9:
+      createPatternBrush(p);
+      break;
     case 0x00F7:  // palette
     case 0x00F8:  // brush of an old format
     case 0x02FD:  // bitmaps
@@ -383,8 +478,12 @@ void WmfPlayer::play(const Record& r) {
       gdi_.addObject(std::monostate{});
       break;
     // --- drawing
-    case 0x0214: gdi_.moveTo(p.ptYX(0)); break;
-    case 0x0213: gdi_.lineTo(p.ptYX(0)); break;
+    case 0x0214:
+      gdi_.moveTo(p.ptYX(0));
+      break;
+    case 0x0213:
+      gdi_.lineTo(p.ptYX(0));
+      break;
     case 0x0324:
     case 0x0325: {
       const std::size_t n = p.u(0);
@@ -396,10 +495,18 @@ void WmfPlayer::play(const Record& r) {
         gdi_.polyline(pts);
       break;
     }
-    case 0x0538: polyPolygon(p); break;
-    case 0x041B: gdi_.rectangle(p.s(3), p.s(2), p.s(1), p.s(0)); break;
-    case 0x061C: gdi_.roundRect(p.s(5), p.s(4), p.s(3), p.s(2), p.s(1), p.s(0)); break;
-    case 0x0418: gdi_.ellipse(p.s(3), p.s(2), p.s(1), p.s(0)); break;
+    case 0x0538:
+      polyPolygon(p);
+      break;
+    case 0x041B:
+      gdi_.rectangle(p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
+    case 0x061C:
+      gdi_.roundRect(p.s(5), p.s(4), p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
+    case 0x0418:
+      gdi_.ellipse(p.s(3), p.s(2), p.s(1), p.s(0));
+      break;
     case 0x0817:
     case 0x081A:
     case 0x0830: {
@@ -409,17 +516,29 @@ void WmfPlayer::play(const Record& r) {
       gdi_.arc(p.s(7), p.s(6), p.s(5), p.s(4), p.ptYX(2), p.ptYX(0), kind);
       break;
     }
-    case 0x041F: gdi_.setPixel(p.ptYX(2), p.u32(0)); break;
+    case 0x041F:
+      gdi_.setPixel(p.ptYX(2), p.u32(0));
+      break;
     case 0x061D: {
       const BlitOp op = reduceRop3(p.u32(0));
       gdi_.patBlt(p.s(5), p.s(4), p.s(3), p.s(2), op.usesSource ? kRopCopy : op.rop);
       break;
     }
-    case 0x0228: gdi_.fillRegion(p.u(0), p.u(1)); break;
-    case 0x012B: gdi_.fillRegion(p.u(0), -1); break;
-    case 0x012A: gdi_.invertRegion(p.u(0)); break;
-    case 0x0521: textOut(p); break;
-    case 0x0A32: extTextOut(p); break;
+    case 0x0228:
+      gdi_.fillRegion(p.u(0), p.u(1));
+      break;
+    case 0x012B:
+      gdi_.fillRegion(p.u(0), -1);
+      break;
+    case 0x012A:
+      gdi_.invertRegion(p.u(0));
+      break;
+    case 0x0521:
+      textOut(p);
+      break;
+    case 0x0A32:
+      extTextOut(p);
+      break;
     // --- bitmaps
     case 0x0F43:  // StretchDIBits: rop, usage, source h w y x, destination h w y x, DIB
       if (p.words() >= 11)
@@ -438,8 +557,8 @@ void WmfPlayer::play(const Record& r) {
       if (p.words() == 9) {
         gdi_.stretchBlt({}, p.s(8), p.s(7), p.s(6), p.s(5), 0, 0, 0, 0, p.u32(0));
       } else if (p.words() > 8) {
-        dibBlit(p, 8, false, false, p.u32(0), p.s(7), p.s(6), p.s(5), p.s(4), p.s(3), p.s(2), 0,
-                0, false);
+        dibBlit(p, 8, false, false, p.u32(0), p.s(7), p.s(6), p.s(5), p.s(4), p.s(3), p.s(2), 0, 0,
+                false);
       }
       break;
     case 0x0D33:  // SetDIBitsToDevice: usage, scans, start scan, source y x, h w, destination y x
@@ -480,8 +599,8 @@ CodecResult checkMetafileSize(double width, double height, const DecodeLimits& l
   if (w < 1 || h < 1) return CodecResult::fail(CodecError::ceDamaged, "empty picture");
   if (w > kMaxMetafileSide || h > kMaxMetafileSide)
     return CodecResult::fail(CodecError::ceTooLarge, "picture too large");
-  CodecResult r = checkDimensions(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h),
-                                  limits);
+  CodecResult r =
+      checkDimensions(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h), limits);
   if (!r.ok()) return r;
   layout.width = static_cast<int>(w);
   layout.height = static_cast<int>(h);

@@ -16,8 +16,8 @@ enum class MetafileKind { mkWmf, mkEmf };
 
 CodecResult render(ByteReader& in, Bitmap& out, const DecodeLimits& limits, MetafileKind kind) {
   MetafileLayout layout;
-  CodecResult r = kind == MetafileKind::mkEmf ? measureEmf(in, layout, limits)
-                                              : measureWmf(in, layout, limits);
+  CodecResult r =
+      kind == MetafileKind::mkEmf ? measureEmf(in, layout, limits) : measureWmf(in, layout, limits);
   if (!r.ok()) return r;
   QImage image(layout.width, layout.height, QImage::Format_RGB32);
   if (image.isNull()) return CodecResult::fail(CodecError::ceNoMemory, "no memory for the picture");

@@ -15,7 +15,9 @@ namespace vorlino {
 
 namespace {
 
-QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
+QColor toQColor(Color c) {
+  return QColor(redOf(c), greenOf(c), blueOf(c));
+}
 
 QPainterPath toQPath(const MfPath& path, bool winding) {
   QPainterPath q;
@@ -47,21 +49,14 @@ QPainterPath toQPath(const MfPath& path, bool winding) {
 // The 16 two-operand raster operations, by truth table (see MfRasterOp).
 QPainter::CompositionMode compositionFor(MfRasterOp rop) {
   static constexpr QPainter::CompositionMode kModes[16] = {
-      QPainter::RasterOp_ClearDestination,
-      QPainter::RasterOp_NotSourceAndNotDestination,
-      QPainter::RasterOp_NotSourceAndDestination,
-      QPainter::RasterOp_NotSource,
-      QPainter::RasterOp_SourceAndNotDestination,
-      QPainter::RasterOp_NotDestination,
-      QPainter::RasterOp_SourceXorDestination,
-      QPainter::RasterOp_NotSourceOrNotDestination,
-      QPainter::RasterOp_SourceAndDestination,
-      QPainter::RasterOp_NotSourceXorDestination,
+      QPainter::RasterOp_ClearDestination,        QPainter::RasterOp_NotSourceAndNotDestination,
+      QPainter::RasterOp_NotSourceAndDestination, QPainter::RasterOp_NotSource,
+      QPainter::RasterOp_SourceAndNotDestination, QPainter::RasterOp_NotDestination,
+      QPainter::RasterOp_SourceXorDestination,    QPainter::RasterOp_NotSourceOrNotDestination,
+      QPainter::RasterOp_SourceAndDestination,    QPainter::RasterOp_NotSourceXorDestination,
       QPainter::CompositionMode_DestinationOver,  // unused: the destination is kept
-      QPainter::RasterOp_NotSourceOrDestination,
-      QPainter::CompositionMode_SourceOver,
-      QPainter::RasterOp_SourceOrNotDestination,
-      QPainter::RasterOp_SourceOrDestination,
+      QPainter::RasterOp_NotSourceOrDestination,  QPainter::CompositionMode_SourceOver,
+      QPainter::RasterOp_SourceOrNotDestination,  QPainter::RasterOp_SourceOrDestination,
       QPainter::RasterOp_SetDestination,
   };
   return kModes[rop & 15];
@@ -75,12 +70,18 @@ QImage wrap(const Bitmap& b) {
 
 Qt::BrushStyle hatchStyle(MfHatch h) {
   switch (h) {
-    case MfHatch::hsHorizontal: return Qt::HorPattern;
-    case MfHatch::hsVertical: return Qt::VerPattern;
-    case MfHatch::hsFDiagonal: return Qt::FDiagPattern;
-    case MfHatch::hsBDiagonal: return Qt::BDiagPattern;
-    case MfHatch::hsCross: return Qt::CrossPattern;
-    case MfHatch::hsDiagCross: return Qt::DiagCrossPattern;
+    case MfHatch::hsHorizontal:
+      return Qt::HorPattern;
+    case MfHatch::hsVertical:
+      return Qt::VerPattern;
+    case MfHatch::hsFDiagonal:
+      return Qt::FDiagPattern;
+    case MfHatch::hsBDiagonal:
+      return Qt::BDiagPattern;
+    case MfHatch::hsCross:
+      return Qt::CrossPattern;
+    case MfHatch::hsDiagCross:
+      return Qt::DiagCrossPattern;
   }
   return Qt::SolidPattern;
 }
@@ -89,12 +90,23 @@ QFont makeFont(const MfFont& f) {
   QFont font;
   if (!f.face.empty()) font.setFamily(QString::fromStdString(f.face));
   switch (f.pitchAndFamily & 0xF0) {
-    case 0x10: font.setStyleHint(QFont::Serif); break;
-    case 0x20: font.setStyleHint(QFont::SansSerif); break;
-    case 0x30: font.setStyleHint(QFont::TypeWriter); break;
-    case 0x40: font.setStyleHint(QFont::Cursive); break;
-    case 0x50: font.setStyleHint(QFont::Decorative); break;
-    default: break;
+    case 0x10:
+      font.setStyleHint(QFont::Serif);
+      break;
+    case 0x20:
+      font.setStyleHint(QFont::SansSerif);
+      break;
+    case 0x30:
+      font.setStyleHint(QFont::TypeWriter);
+      break;
+    case 0x40:
+      font.setStyleHint(QFont::Cursive);
+      break;
+    case 0x50:
+      font.setStyleHint(QFont::Decorative);
+      break;
+    default:
+      break;
   }
   // The image is 96 dots per inch: a point is 4/3 of a pixel.
   font.setPointSizeF(std::max(0.75, f.height * 0.75));
@@ -190,22 +202,31 @@ void QPainterCanvas::strokePath(const MfPath& path, const MfPen& pen, const MfDr
   QPen qpen(toQColor(pen.color));
   qpen.setWidthF(pen.width);
   const bool thin = pen.width <= 1.5;
-  qpen.setCapStyle(thin ? Qt::FlatCap
+  qpen.setCapStyle(thin                             ? Qt::FlatCap
                    : pen.cap == MfLineCap::lcSquare ? Qt::SquareCap
                    : pen.cap == MfLineCap::lcFlat   ? Qt::FlatCap
                                                     : Qt::RoundCap);
-  qpen.setJoinStyle(thin ? Qt::MiterJoin
+  qpen.setJoinStyle(thin                              ? Qt::MiterJoin
                     : pen.join == MfLineJoin::ljBevel ? Qt::BevelJoin
                     : pen.join == MfLineJoin::ljMiter ? Qt::MiterJoin
                                                       : Qt::RoundJoin);
   qpen.setMiterLimit(pen.miterLimit);
   QVector<qreal> dashes;
   switch (pen.style) {
-    case MfPenStyle::psDash: dashes = {18, 6}; break;
-    case MfPenStyle::psDot: dashes = {3, 3}; break;
-    case MfPenStyle::psDashDot: dashes = {9, 6, 3, 6}; break;
-    case MfPenStyle::psDashDotDot: dashes = {9, 3, 3, 3, 3, 3}; break;
-    default: break;
+    case MfPenStyle::psDash:
+      dashes = {18, 6};
+      break;
+    case MfPenStyle::psDot:
+      dashes = {3, 3};
+      break;
+    case MfPenStyle::psDashDot:
+      dashes = {9, 6, 3, 6};
+      break;
+    case MfPenStyle::psDashDotDot:
+      dashes = {9, 3, 3, 3, 3, 3};
+      break;
+    default:
+      break;
   }
   if (!dashes.isEmpty()) {
     // The gaps of a styled pen show the background colour in opaque mode.
@@ -222,11 +243,13 @@ void QPainterCanvas::strokePath(const MfPath& path, const MfPen& pen, const MfDr
 double QPainterCanvas::drawText(const MfText& text, const MfDrawState& state) {
   double given = 0;
   for (double a : text.advances) given += a;
-  if (!fontsAvailable_) return text.advances.empty() ? 0.5 * text.font.height * text.text.size() : given;
+  if (!fontsAvailable_)
+    return text.advances.empty() ? 0.5 * text.font.height * text.text.size() : given;
 
   const QFont font = makeFont(text.font);
   const QFontMetricsF fm(font);
-  const QString str = QString::fromUtf16(text.text.data(), static_cast<qsizetype>(text.text.size()));
+  const QString str =
+      QString::fromUtf16(text.text.data(), static_cast<qsizetype>(text.text.size()));
   const double advance = text.advances.empty() ? fm.horizontalAdvance(str) : given;
   if (!begin(state, kRopCopy)) return advance;
 
