@@ -76,10 +76,10 @@ int commandInfo(const Arguments& a, std::ostream& out, std::ostream& err) {
 
 int commandConvert(const Arguments& a) {
   if (a.positional.size() != 2) throw UsageError{"convert needs INPUT and OUTPUT"};
-  const JpegHandlerScope jpeg(jpegSettingsOf(a));
+  const JpegOptions jpeg = jpegOptionsOf(a);
   Bitmap photo;
   if (!openPhoto(a.positional[0], photo)) return kExitSomeFailed;
-  return saveResult(a.positional[1], photo) ? kExitOk : kExitSomeFailed;
+  return saveResult(a.positional[1], photo, jpeg) ? kExitOk : kExitSomeFailed;
 }
 
 int commandResize(const Arguments& a) {
@@ -88,7 +88,7 @@ int commandResize(const Arguments& a) {
     throw UsageError{"resize needs --width and --height"};
   const int width = parseInt(*a.value("--width"), "--width", 1, 65535);
   const int height = parseInt(*a.value("--height"), "--height", 1, 65535);
-  const JpegHandlerScope jpeg(jpegSettingsOf(a));
+  const JpegOptions jpeg = jpegOptionsOf(a);
   Bitmap photo;
   if (!openPhoto(a.positional[0], photo)) return kExitSomeFailed;
   Bitmap resized;
@@ -98,7 +98,7 @@ int commandResize(const Arguments& a) {
     ResampleBitmap(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
                    rkLanczos3, 0.0f, photo, resized);
   }
-  return saveResult(a.positional[1], resized) ? kExitOk : kExitSomeFailed;
+  return saveResult(a.positional[1], resized, jpeg) ? kExitOk : kExitSomeFailed;
 }
 
 }  // namespace

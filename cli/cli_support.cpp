@@ -84,22 +84,11 @@ void StreamPrompts::line(const std::string& text) {
   err_.flush();
 }
 
-JpegSettings jpegSettingsOf(const Arguments& a) {
-  JpegSettings s;
-  if (auto q = a.value("--quality")) s.quality = parseInt(*q, "--quality", 1, 100);
-  s.progressive = a.has("--progressive");
-  return s;
-}
-
-JpegHandlerScope::JpegHandlerScope(JpegSettings s) {
-  previous_ = setBeforeSaveHandler([s](SaveEncoder& encoder, bool&) {
-    encoder.jpeg.quality = s.quality;
-    encoder.jpeg.progressive = s.progressive;
-  });
-}
-
-JpegHandlerScope::~JpegHandlerScope() {
-  setBeforeSaveHandler(previous_);
+JpegOptions jpegOptionsOf(const Arguments& a) {
+  JpegOptions jpeg;
+  if (auto q = a.value("--quality")) jpeg.quality = parseInt(*q, "--quality", 1, 100);
+  jpeg.progressive = a.has("--progressive");
+  return jpeg;
 }
 
 bool openPhoto(const std::string& name, Bitmap& photo) {
@@ -110,10 +99,8 @@ bool openPhoto(const std::string& name, Bitmap& photo) {
   return true;
 }
 
-bool saveResult(const std::string& name, const Bitmap& working) {
-  Bitmap copy = MakeSaveCopy(working);
-  std::string fileName = name;
-  return SaveImageFile(fileName, copy, "") > 0;
+bool saveResult(const std::string& name, const Bitmap& working, const JpegOptions& jpeg) {
+  return SaveImageFileWith(name, MakeSaveCopy(working), jpeg) > 0;
 }
 
 }  // namespace vorlino::cli

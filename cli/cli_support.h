@@ -59,31 +59,15 @@ class StreamPrompts final : public Prompts {
   Prompts* previous_ = nullptr;
 };
 
-struct JpegSettings {
-  int quality = 90;
-  bool progressive = false;
-};
-JpegSettings jpegSettingsOf(const Arguments& a);
-
-// Installs the before-save handler that hands the JPEG settings to the writer, as the quality
-// dialog does in the window; restores the previous handler when it goes.
-class JpegHandlerScope {
- public:
-  explicit JpegHandlerScope(JpegSettings s);
-  ~JpegHandlerScope();
-  JpegHandlerScope(const JpegHandlerScope&) = delete;
-  JpegHandlerScope& operator=(const JpegHandlerScope&) = delete;
-
- private:
-  BeforeSaveHandler previous_;
-};
+// The JPEG settings of --quality and --progressive (quality 90 by default).
+JpegOptions jpegOptionsOf(const Arguments& a);
 
 // Reads a file as the program opens a photo: by its extension, made 24-bit, not transparent.
 // A failure has shown the program's message.
 bool openPhoto(const std::string& name, Bitmap& photo);
 
-// Saves as "Enregistrer sous..." does: a copy, reduced to a palette when transparent. A failure
-// has shown the program's message.
-bool saveResult(const std::string& name, const Bitmap& working);
+// Saves as "Enregistrer sous..." does: a copy, reduced to a palette when transparent, written with
+// the given JPEG settings. A failure has shown the program's message.
+bool saveResult(const std::string& name, const Bitmap& working, const JpegOptions& jpeg);
 
 }  // namespace vorlino::cli

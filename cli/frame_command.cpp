@@ -12,10 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "compose/bitmap_filters.h"
-#include "compose/mask_build.h"
-#include "compose/quarter_turn.h"
-#include "imagefile/format_registry.h"
+#include "compose/frame_files.h"
 #include "imagefile/load_image.h"
 #include "settings/settings.h"
 
@@ -30,11 +27,6 @@ struct FrameSettings {
   BlendOptions blend;
   bool negative = false;
   int angle = 0;
-};
-
-struct FrameJob {
-  std::string input;
-  std::string output;
 };
 
 // The look prepared in the window ("Vorlino.ini"), then the command line on top of it.
@@ -83,102 +75,6 @@ FrameSettings frameSettingsOf(const Arguments& a) {
   return s;
 }
 
-bool isReadableImage(const fs::path& p) {
-  std::error_code ec;
-  return fs::is_regular_file(p, ec) && fileFormats().decoderFor(fileExtension(p.string()));
-}
-
-// The photos an input names: the file itself, or the readable image files of a folder in name
-// order (and of its sub-folders with recursive), each with its path relative to that folder.
-std::vector<std::pair<fs::path, fs::path>> expandInput(const fs::path& input, bool recursive) {
-  std::vector<std::pair<fs::path, fs::path>> found;
-  std::error_code ec;
-  if (!fs::is_directory(input, ec)) {
-    found.emplace_back(input, input.filename());
-    return found;
-  }
-  auto add = [&](const fs::directory_entry& e) {
-    if (isReadableImage(e.path())) found.emplace_back(e.path(), e.path().lexically_relative(input));
-  };
-  if (recursive) {
-    for (const auto& e : fs::recursive_directory_iterator(input, ec)) add(e);
-  } else {
-    for (const auto& e : fs::directory_iterator(input, ec)) add(e);
-  }
-  std::sort(found.begin(), found.end(),
-            [](const auto& x, const auto& y) { return x.second < y.second; });
-  return found;
-}
-
-// The output name of one photo under --output-dir: its relative name with the suffix and the
-// format's extension (".gif" for a transparent result; else the photo's own extension when the
-// program can write it, else ".jpg").
-std::string outputNameFor(const fs::path& relative, const fs::path& dir,
-                          const std::optional<std::string>& format, const std::string& suffix,
-                          bool transparent) {
-  std::string extension;
-  if (format) {
-    extension = (*format)[0] == '.' ? *format : "." + *format;
-  } else if (transparent) {
-    extension = ".gif";
-  } else {
-    extension = relative.extension().string();
-    if (!saveFormatOf("x" + extension)) extension = ".jpg";
-  }
-  return (dir / relative.parent_path() / (relative.stem().string() + suffix + extension)).string();
-}
-
-// Mask bitmaps by photo size, so that a folder of same-sized photos builds the mask once.
-class MaskCache {
- public:
-  MaskCache(const Bitmap& picture, const MaskOptions& options)
-      : picture_(picture), options_(options) {}
-
-  std::shared_ptr<const Bitmap> get(int width, int height) {
-    {
-      const std::lock_guard<std::mutex> hold(mutex_);
-      for (const auto& [size, mask] : entries_)
-        if (size == std::make_pair(width, height)) return mask;
-    }
-    auto built = BuildMaskBitmap(picture_, width, height, options_);
-    if (!built) return nullptr;
-    auto mask = std::make_shared<const Bitmap>(std::move(*built));
-    const std::lock_guard<std::mutex> hold(mutex_);
-    if (entries_.size() >= kEntries) entries_.erase(entries_.begin());
-    entries_.emplace_back(std::make_pair(width, height), mask);
-    return mask;
-  }
-
- private:
-  static constexpr std::size_t kEntries = 3;
-  const Bitmap& picture_;
-  const MaskOptions options_;
-  std::mutex mutex_;
-  std::vector<std::pair<std::pair<int, int>, std::shared_ptr<const Bitmap>>> entries_;
-};
-
-enum class Outcome { ocDone, ocSkipped, ocFailed };
-
-Outcome frameOne(const FrameJob& job, const FrameSettings& s, MaskCache& masks, bool overwrite,
-                 StreamPrompts& messages) {
-  std::error_code ec;
-  if (!overwrite && fs::exists(job.output, ec)) {
-    messages.line("skipped " + job.output + ": it exists (--overwrite replaces it)");
-    return Outcome::ocSkipped;
-  }
-  Bitmap photo;
-  if (!openPhoto(job.input, photo)) return Outcome::ocFailed;
-  const auto mask = masks.get(photo.width(), photo.height());
-  if (!mask) {
-    messages.line("vorlino-cli: the mask could not be prepared for " + job.input);
-    return Outcome::ocFailed;
-  }
-  ApplyMaskBitmap(photo, *mask, s.mask.format, s.blend);
-  if (const auto parent = fs::path(job.output).parent_path(); !parent.empty())
-    fs::create_directories(parent, ec);
-  return saveResult(job.output, photo) ? Outcome::ocDone : Outcome::ocFailed;
-}
-
 std::string formatSeconds(double s) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f s", s);
@@ -201,10 +97,10 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int jobs = a.value("--jobs") ? parseInt(*a.value("--jobs"), "--jobs", 1, 256) : cores;
   const bool quiet = a.has("--quiet");
-  const JpegHandlerScope jpeg(jpegSettingsOf(a));
+  const FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a)};
 
   // The list of photos and their output names, before any work.
-  std::vector<FrameJob> work;
+  std::vector<FrameFileJob> work;
   if (output) {
     std::error_code ec;
     if (a.positional.size() != 1 || fs::is_directory(a.positional[0], ec))
@@ -213,21 +109,19 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   } else {
     const bool transparent = s.mask.format == rfTransparent;
     for (const std::string& input : a.positional)
-      for (const auto& [path, relative] : expandInput(input, a.has("--recursive")))
+      for (const auto& [path, relative] : listPictures(input, a.has("--recursive")))
         work.push_back(
-            {path.string(), outputNameFor(relative, *outputDir, a.value("--format"),
-                                          a.value("--suffix").value_or(""), transparent)});
+            {path.string(), frameOutputName(relative, *outputDir, a.value("--format"),
+                                            a.value("--suffix").value_or(""), transparent)});
   }
 
   // The mask as the program keeps it: 24-bit grey, then the saved negative and angle replayed.
-  Bitmap maskPicture;
-  if (!openPhoto(s.maskPath, maskPicture)) return kFrameFailed;
-  GreyBitmap(maskPicture);
-  if (s.negative) InvertBitmap(maskPicture);
-  if (s.angle == 90) RotateQuarter(maskPicture, true);
-  if (s.angle == 180) RotateHalf(maskPicture);
-  if (s.angle == 270) RotateQuarter(maskPicture, false);
-  MaskCache masks(maskPicture, s.mask);
+  const auto maskPicture = prepareMaskPicture(s.maskPath, s.negative, s.angle);
+  if (!maskPicture) {
+    messages.line(loadFailureMessage(s.maskPath));
+    return kFrameFailed;
+  }
+  MaskBitmapCache masks(*maskPicture, s.mask);
   if (outputDir) fs::create_directories(*outputDir);
 
   // Photos are handed out one at a time to the workers; each one is framed start to finish by one
@@ -251,13 +145,11 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   };
   auto worker = [&] {
     for (std::size_t i = next++; i < work.size(); i = next++) {
-      Outcome outcome = Outcome::ocFailed;
-      try {
-        outcome = frameOne(work[i], s, masks, a.has("--overwrite"), messages);
-      } catch (const std::exception& e) {
-        messages.line("vorlino-cli: " + work[i].input + ": " + e.what());
-      }
-      (outcome == Outcome::ocDone ? done : outcome == Outcome::ocSkipped ? skipped : failed)++;
+      const FrameFileResult r = frameFile(work[i], frame, masks, a.has("--overwrite"));
+      if (!r.message.empty()) messages.line(r.message);
+      (r.outcome == FrameOutcome::foDone      ? done
+       : r.outcome == FrameOutcome::foSkipped ? skipped
+                                              : failed)++;
       if (showProgress) progress();
     }
   };

@@ -17,8 +17,8 @@ namespace {
 bool mayReadMetafiles(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::size_t n = std::strlen(argv[i]);
-    if (n > 4 && (strcasecmp(argv[i] + n - 4, ".wmf") == 0 ||
-                  strcasecmp(argv[i] + n - 4, ".emf") == 0))
+    if (n > 4 &&
+        (strcasecmp(argv[i] + n - 4, ".wmf") == 0 || strcasecmp(argv[i] + n - 4, ".emf") == 0))
       return true;
     if (n > 0 && argv[i][0] != '-' && std::strchr(argv[i], '.') == nullptr) return true;
   }

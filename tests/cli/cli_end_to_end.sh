@@ -98,7 +98,7 @@ expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/rec" --recur
 [ -f "$WORK/rec/sub/input_plane.jpg" ] || fail "--recursive keeps the sub-folder"
 cmp -s "$WORK/jobs1/basn3p04.png" "$WORK/jobs3/basn3p04.png" || fail "an existing output is kept without --overwrite"
 expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3"
-grep -q "^skipped .*basn3p04.png" "$WORK/err.txt" || fail "a skipped output is reported"
+grep -q "basn3p04.png\" existe déjà" "$WORK/err.txt" || fail "a skipped output is reported"
 expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3" --overwrite
 cmp -s "$WORK/jobs1/basn3p04.png" "$WORK/jobs3/basn3p04.png" && fail "--overwrite replaces the output"
 
