@@ -7,15 +7,13 @@ namespace vorlino {
 
 TFastColorLookup::TFastColorLookup(const std::vector<PaletteColor>& palette,
                                    const std::vector<int>& candidates)
-    : cells_(std::size_t{1} << 15, -1) {
+    : cells_(kCells, -1) {
   candidates_.reserve(candidates.size());
   for (int index : candidates) {
     if (index < 0 || static_cast<std::size_t>(index) >= palette.size()) continue;
     const PaletteColor& c = palette[static_cast<std::size_t>(index)];
     candidates_.push_back({c.red, c.green, c.blue, index});
-    const std::uint32_t cell = static_cast<std::uint32_t>(c.red >> 3) |
-                               (static_cast<std::uint32_t>(c.green >> 3) << 5) |
-                               (static_cast<std::uint32_t>(c.blue >> 3) << 10);
+    const std::uint32_t cell = cellOf(c.red, c.green, c.blue);
     if (cells_[cell] < 0) cells_[cell] = static_cast<std::int16_t>(index);
   }
 }
