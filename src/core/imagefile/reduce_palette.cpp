@@ -186,7 +186,7 @@ void ReduceToPalette(Bitmap& bitmap, int colors, int options) {
     // written back (into the source row itself when the result keeps 24 bits, which is safe
     // since errors only flow to later pixels).
     std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
-    TFloydSteinbergDitherer ditherer(dither ? width : 0, lookup, palette);
+    TFloydSteinbergDitherer ditherer(dither ? width : 0, lookup);
     for (int y = 0; y < height; ++y) {
       std::uint8_t* src = source.row(y);
       if (dither) {
