@@ -15,7 +15,8 @@ namespace vorlino {
 
 // Sets how many threads a parallel call may use, the caller included: 1 runs every body inline on
 // the caller's thread and starts no thread; 0 or a negative count restores the default, the
-// number of hardware threads. More workers than cores is valid. Waits for a call in progress.
+// number of hardware threads. More workers than cores is valid. Waits for a call in progress, so
+// it must not be called from inside a body.
 void setWorkerCount(int count);
 
 // The number of threads a parallel call may use (at least 1).
