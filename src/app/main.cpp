@@ -5,6 +5,8 @@
 #include "app/french_texts.h"
 #include "app/main_form.h"
 #include "app/qt_prompts.h"
+#include "imagefile/decoders.h"
+#include "imagefile/metafile_decoders.h"
 #include "prompts/prompts.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication::installTranslator(&frenchTexts);
   vorlino::QtPrompts qtPrompts;
   vorlino::setPrompts(&qtPrompts);
+  vorlino::setMetafileDecoder(&vorlino::readWindowsMetafile);
 
   int result = 0;
   {

@@ -79,6 +79,39 @@ expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" --output-dir "$WORK/batch2" --form
 expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/again.png" --colour clNavy --opacity 60 --soften
 cmp -s "$WORK/again.png" "$WORK/framed.png" || fail "framing is reproducible"
 
+# Folders: the readable pictures in name order, the same bytes whatever the number of jobs,
+# existing outputs skipped unless --overwrite, sub-folders only with --recursive.
+mkdir -p "$WORK/in/sub"
+cp "$SRC"/tests/data/png/*.png "$SRC"/tests/data/gif/*.gif "$WORK/in/"
+cp "$PHOTO" "$WORK/in/sub/"
+echo "not a picture" >"$WORK/in/notes.txt"
+expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs1" --jobs 1 --soften
+expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3" --jobs 3 --soften
+grep -q "^5 framed, 0 skipped, 0 failed" "$WORK/err.txt" || fail "the summary counts the photos of the folder"
+[ "$(ls "$WORK/jobs3" | wc -l)" -eq 5 ] || fail "a folder gives one output per picture, not its sub-folder"
+for f in "$WORK"/jobs1/*; do
+  cmp -s "$f" "$WORK/jobs3/$(basename "$f")" || fail "--jobs 3 gives the bytes of --jobs 1 for $(basename "$f")"
+done
+[ -f "$WORK/jobs1/gif_animation.gif" ] || fail "a GIF input keeps its format"
+expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/rec" --recursive --quiet
+[ ! -s "$WORK/err.txt" ] || fail "--quiet prints nothing: $(cat "$WORK/err.txt")"
+[ -f "$WORK/rec/sub/input_plane.jpg" ] || fail "--recursive keeps the sub-folder"
+cmp -s "$WORK/jobs1/basn3p04.png" "$WORK/jobs3/basn3p04.png" || fail "an existing output is kept without --overwrite"
+expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3"
+grep -q "basn3p04.png\" existe déjà" "$WORK/err.txt" || fail "a skipped output is reported"
+expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3" --overwrite
+cmp -s "$WORK/jobs1/basn3p04.png" "$WORK/jobs3/basn3p04.png" && fail "--overwrite replaces the output"
+
+# A look prepared in the window: the settings file gives the same bytes as the same options.
+printf '[Params]\r\nMasque=%s\r\nCouleur=#102030\r\nNegatif=1\r\nAngle=90\r\nAdoucir=1\r\nAjuster=0\r\n' "$MASK" >"$WORK/Vorlino.ini"
+expect 0 "$CLI" frame "$PHOTO" --settings "$WORK/Vorlino.ini" -o "$WORK/from-settings.png" --opacity 70
+expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/from-options.png" --colour "#102030" \
+  --negative --rotate 90 --soften --tile --opacity 70
+cmp -s "$WORK/from-settings.png" "$WORK/from-options.png" || fail "--settings reads the look of the window"
+expect 0 "$CLI" frame "$PHOTO" --settings "$WORK/Vorlino.ini" -o "$WORK/overridden.png" --opacity 70 --fit
+cmp -s "$WORK/from-settings.png" "$WORK/overridden.png" && fail "options override the settings file"
+expect 2 "$CLI" frame "$PHOTO" --settings "$WORK/missing.ini" -o "$WORK/x.png"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1

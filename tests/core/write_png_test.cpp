@@ -106,9 +106,10 @@ TEST(WritePngTest, IdatChunksHoldExactly65535BytesButTheLast) {
   EXPECT_GE(idats, 4u);  // noise does not compress: 270 kB of data
   EXPECT_EQ(cs.back().type, "IEND");
   EXPECT_EQ(inflateAll(stream).size(), 300u * 901);
-  // The zlib header's level field: 2 for level 6, 3 for levels 7 to 9.
+  // One zlib stream: deflate with a 32 KiB window and a valid header check (the level field of the
+  // header is only a hint, whose value the compressor chooses).
   EXPECT_EQ(stream[0], 0x78);
-  EXPECT_EQ(stream[1] >> 6, 3);
+  EXPECT_EQ((stream[0] * 256 + stream[1]) % 31, 0);
 }
 
 TEST(WritePngTest, TransparentPaletteResultMakesExactlyOneEntryTransparent) {

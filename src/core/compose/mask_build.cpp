@@ -35,7 +35,8 @@ std::optional<Bitmap> BuildMaskBitmap(const Bitmap& maskPicture, int width, int 
       SoftenBitmap(mask);
       SoftenBitmap(mask);
     }
-    if (options.format == rfTransparent || options.twoTone) TwoToneBitmap(mask, 128, kBlack, kWhite);
+    if (options.format == rfTransparent || options.twoTone)
+      TwoToneBitmap(mask, 128, kBlack, kWhite);
     return mask;
   } catch (...) {
     return std::nullopt;
@@ -58,8 +59,8 @@ void ApplyMaskBitmap(Bitmap& working, const Bitmap& mask, TResultFormat format,
 
 void FitSize(int& width, int& height, int boxWidth, int boxHeight) {
   if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0) return;
-  const double x = std::max(static_cast<double>(width) / boxWidth,
-                            static_cast<double>(height) / boxHeight);
+  const double x =
+      std::max(static_cast<double>(width) / boxWidth, static_cast<double>(height) / boxHeight);
   // Halves go to the even neighbour under the default rounding mode.
   width = static_cast<int>(std::nearbyint(width / x));
   height = static_cast<int>(std::nearbyint(height / x));

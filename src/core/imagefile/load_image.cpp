@@ -60,6 +60,10 @@ void renderOnWhite(Bitmap& pic) {
 
 }  // namespace
 
+std::string loadFailureMessage(const std::string& fileName) {
+  return "Impossible d'ouvrir l'image dans le fichier \"" + fileName + "\"";
+}
+
 std::string fileExtension(const std::string& fileName) {
   const std::size_t slash = fileName.find_last_of('/');
   const std::size_t dot = fileName.find_last_of('.');
@@ -108,8 +112,7 @@ int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& fold
     // Out of memory while building texts or a failing dialog: a failure like any other.
   }
   try {
-    if (gReportFailures)
-      showError("Impossible d'ouvrir l'image dans le fichier \"" + fileName + "\"");
+    if (gReportFailures) showError(loadFailureMessage(fileName));
   } catch (...) {
   }
   return -1;

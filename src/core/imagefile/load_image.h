@@ -21,6 +21,9 @@ int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& fold
 CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
                             const DecodeLimits& limits = {}) noexcept;
 
+// The one message of a failed read, naming the file.
+std::string loadFailureMessage(const std::string& fileName);
+
 // The extension after the last dot of the file name (not of a folder), lower case; empty if none.
 std::string fileExtension(const std::string& fileName);
 

@@ -62,13 +62,30 @@ CodecResult encode(const SaveEncoder& encoder, const Bitmap& bitmap, ByteWriter&
 }
 
 void showSaveError(const std::string& fileName, bool unknownFormat) {
-  std::string text = "Impossible d'enregistrer l'image dans le fichier \"%s\"";
-  if (unknownFormat) text += "\rcar le format n'est pas reconnu !";
-  text.replace(text.find("%s"), 2, fileName);
-  showError(text);
+  showError(saveFailureMessage(fileName, unknownFormat));
+}
+
+// Encodes in memory, then puts the file in place; -1 after the message on any failure.
+int writeWithEncoder(const std::string& fileName, const SaveEncoder& encoder, const Bitmap& bitmap,
+                     bool reportFailures = true) {
+  ByteWriter out;
+  CodecResult result = encode(encoder, bitmap, out);
+  if (result.ok()) result = writeFileReplacing(fileName, out.bytes());
+  if (!result.ok()) {
+    if (reportFailures) showSaveError(fileName, false);
+    return -1;
+  }
+  return 1;
 }
 
 }  // namespace
+
+std::string saveFailureMessage(const std::string& fileName, bool unknownFormat) {
+  std::string text = "Impossible d'enregistrer l'image dans le fichier \"%s\"";
+  if (unknownFormat) text += "\rcar le format n'est pas reconnu !";
+  text.replace(text.find("%s"), 2, fileName);
+  return text;
+}
 
 const std::string& saveFilter() {
   static const std::string filter = [] {
@@ -134,15 +151,20 @@ int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defa
   // A copy, so that a handler that replaces the slot does not destroy itself while it runs.
   if (const BeforeSaveHandler handler = beforeSaveSlot()) handler(encoder, accept);
   if (!accept) return 0;
+  return writeWithEncoder(fileName, encoder, bitmap);
+}
 
-  ByteWriter out;
-  CodecResult result = encode(encoder, bitmap, out);
-  if (result.ok()) result = writeFileReplacing(fileName, out.bytes());
-  if (!result.ok()) {
-    showSaveError(fileName, false);
-    return -1;
+int SaveImageFileWith(const std::string& fileName, const Bitmap& bitmap, const JpegOptions& jpeg,
+                      bool reportFailures) {
+  const std::optional<SaveFormat> format = saveFormatOf(fileName);
+  if (!format) {
+    if (reportFailures) showSaveError(fileName, true);
+    return -2;
   }
-  return 1;
+  SaveEncoder encoder;
+  encoder.format = *format;
+  encoder.jpeg = jpeg;
+  return writeWithEncoder(fileName, encoder, bitmap, reportFailures);
 }
 
 }  // namespace vorlino

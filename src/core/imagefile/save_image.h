@@ -51,4 +51,14 @@ std::optional<SaveFormat> saveFormatOf(const std::string& fileName);
 // failed write leaves any existing file untouched. The bitmap is the caller's copy.
 int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName);
 
+// Writes bitmap to fileName by its extension with the given JPEG settings: no dialog and no
+// before-save event, for work that runs without the user (the command-line tool, folders framed
+// on worker threads). Returns 1, -1 or -2, with the messages of SaveImageFile when reportFailures
+// is set.
+int SaveImageFileWith(const std::string& fileName, const Bitmap& bitmap, const JpegOptions& jpeg,
+                      bool reportFailures = true);
+
+// The message of a failed save naming the file; with unknownFormat, the two-line form.
+std::string saveFailureMessage(const std::string& fileName, bool unknownFormat);
+
 }  // namespace vorlino

@@ -1,12 +1,16 @@
 #include "imagefile/write_png.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "bitmap/checked.h"
 #include "imagefile/write_support.h"
 
 namespace vorlino {
@@ -26,68 +30,22 @@ void writeChunk(ByteWriter& out, const char (&type)[5], const std::uint8_t* data
   out.u32be(static_cast<std::uint32_t>(crc));
 }
 
-class Deflater {
- public:
-  explicit Deflater(int level) {
-    if (deflateInit(&stream_, level) != Z_OK) throw std::bad_alloc();
-    ready_ = true;
-  }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-  ~Deflater() {
-    if (ready_) deflateEnd(&stream_);
-  }
-  z_stream* get() { return &stream_; }
-
- private:
-  z_stream stream_{};
-  bool ready_ = false;
-};
-
-// Feeds filtered rows to deflate and writes the output as IDAT chunks of kIdatSize bytes.
-class IdatWriter {
- public:
-  IdatWriter(ByteWriter& out, int level) : out_(out), deflater_(level), chunk_(kIdatSize) {
-    z_stream* z = deflater_.get();
-    z->next_out = chunk_.data();
-    z->avail_out = static_cast<uInt>(kIdatSize);
-  }
-
-  bool add(const std::uint8_t* data, std::size_t size) { return pump(data, size, Z_NO_FLUSH); }
-  bool finish() {
-    if (!pump(nullptr, 0, Z_FINISH)) return false;
-    const std::size_t rest = kIdatSize - deflater_.get()->avail_out;
-    if (rest) writeChunk(out_, "IDAT", chunk_.data(), rest);
-    return true;
-  }
-
- private:
-  bool pump(const std::uint8_t* data, std::size_t size, int flush) {
-    z_stream* z = deflater_.get();
-    z->next_in = const_cast<Bytef*>(data);
-    z->avail_in = static_cast<uInt>(size);
-    for (;;) {
-      const int status = deflate(z, flush);
-      if (status == Z_STREAM_ERROR) return false;
-      const bool full = z->avail_out == 0;
-      if (full) {
-        writeChunk(out_, "IDAT", chunk_.data(), kIdatSize);
-        z->next_out = chunk_.data();
-        z->avail_out = static_cast<uInt>(kIdatSize);
-      }
-      if (flush == Z_FINISH) {
-        if (status == Z_STREAM_END) return true;
-        if (status == Z_BUF_ERROR && !full) return false;  // no progress possible
-      } else if (z->avail_in == 0 && !full) {
-        return true;
-      }
-    }
-  }
-
-  ByteWriter& out_;
-  Deflater deflater_;
-  std::vector<std::uint8_t> chunk_;
-};
+// The filtered rows of the whole image, compressed as one zlib stream by libdeflate (three to
+// four times faster than zlib at the same level, and no larger), then cut into IDAT chunks of
+// exactly kIdatSize bytes, the last one holding the rest.
+bool writeIdat(ByteWriter& out, const std::vector<std::uint8_t>& filtered, int level) {
+  std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+      libdeflate_alloc_compressor(level), &libdeflate_free_compressor);
+  if (!compressor) return false;
+  std::vector<std::uint8_t> packed(
+      libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
+  const std::size_t size = libdeflate_zlib_compress(compressor.get(), filtered.data(),
+                                                    filtered.size(), packed.data(), packed.size());
+  if (size == 0) return false;
+  for (std::size_t at = 0; at < size; at += kIdatSize)
+    writeChunk(out, "IDAT", packed.data() + at, std::min(kIdatSize, size - at));
+  return true;
+}
 
 CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
   const int bpp = bitmap.bitsPerPixel();
@@ -134,9 +92,9 @@ CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
   const std::size_t step = indexed ? 1 : 3;
   const int tailBits = static_cast<int>((width * static_cast<std::size_t>(depth)) % 8);
   std::vector<std::uint8_t> raw(rowBytes);
-  std::vector<std::uint8_t> filtered(rowBytes + 1);
-  filtered[0] = kFilterSub;
-  IdatWriter idat(out, level);
+  const auto filteredBytes = checkedMul(rowBytes + 1, static_cast<std::size_t>(bitmap.height()));
+  if (!filteredBytes) return CodecResult::fail(CodecError::ceTooLarge, "image too large");
+  std::vector<std::uint8_t> filtered(*filteredBytes);
   for (int y = 0; y < bitmap.height(); ++y) {
     const std::uint8_t* src = bitmap.row(y);
     if (indexed) {
@@ -151,14 +109,14 @@ CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
         raw[3 * x + 2] = src[srcStep * x];
       }
     }
-    std::uint8_t* f = filtered.data() + 1;
+    std::uint8_t* f = filtered.data() + static_cast<std::size_t>(y) * (rowBytes + 1);
+    *f++ = kFilterSub;
     for (std::size_t i = 0; i < step && i < rowBytes; ++i) f[i] = raw[i];
     for (std::size_t i = step; i < rowBytes; ++i)
       f[i] = static_cast<std::uint8_t>(raw[i] - raw[i - step]);
-    if (!idat.add(filtered.data(), filtered.size()))
-      return CodecResult::fail(CodecError::ceNoMemory, "deflate failed");
   }
-  if (!idat.finish()) return CodecResult::fail(CodecError::ceNoMemory, "deflate failed");
+  if (!writeIdat(out, filtered, level))
+    return CodecResult::fail(CodecError::ceNoMemory, "deflate failed");
   writeChunk(out, "IEND", nullptr, 0);
   return CodecResult::success();
 }

@@ -15,7 +15,7 @@
 namespace vorlino {
 
 struct PngOptions {
-  int compressionLevel = 7;  // zlib level 0..9
+  int compressionLevel = 7;  // deflate level 0..9
 };
 
 CodecResult WritePng(const Bitmap& bitmap, ByteWriter& out,

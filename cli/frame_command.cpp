@@ -1,0 +1,177 @@
+// "vorlino-cli frame": one photo or whole folders framed with a mask, on several photos at once.
+#include "frame_command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include "compose/frame_files.h"
+#include "imagefile/load_image.h"
+#include "parallel/parallel.h"
+#include "settings/settings.h"
+
+namespace vorlino::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FrameSettings {
+  std::string maskPath;
+  MaskOptions mask;
+  BlendOptions blend;
+  bool negative = false;
+  int angle = 0;
+};
+
+// The look prepared in the window ("Vorlino.ini"), then the command line on top of it.
+FrameSettings frameSettingsOf(const Arguments& a) {
+  FrameSettings s;
+  if (auto file = a.value("--settings")) {
+    std::error_code ec;
+    if (!fs::is_regular_file(*file, ec)) throw UsageError{"no settings file \"" + *file + "\""};
+    Settings saved;
+    loadSettingsFile(*file, saved);
+    s.maskPath = saved.maskPath;
+    s.negative = saved.negative;
+    s.angle = saved.angle;
+    s.blend.colour = saved.colour;
+    s.mask.fit = saved.fit;
+    s.mask.soften = saved.soften;
+    s.mask.twoTone = saved.twoTone;
+    s.mask.format = saved.format == 1 ? rfTransparent : rfCouleursRVB;
+  }
+  if (auto m = a.value("--mask")) s.maskPath = *m;
+  if (s.maskPath.empty()) throw UsageError{"frame needs --mask MASK (or --settings naming one)"};
+  if (a.has("--tile") && a.has("--fit")) throw UsageError{"give either --tile or --fit"};
+  if (a.has("--tile")) s.mask.fit = false;
+  if (a.has("--fit")) s.mask.fit = true;
+  if (a.has("--soften")) s.mask.soften = true;
+  if (a.has("--no-soften")) s.mask.soften = false;
+  if (a.has("--two-tone")) s.mask.twoTone = true;
+  if (a.has("--no-two-tone")) s.mask.twoTone = false;
+  if (a.has("--transparent") && a.has("--rgb"))
+    throw UsageError{"give either --transparent or --rgb"};
+  if (a.has("--transparent")) s.mask.format = rfTransparent;
+  if (a.has("--rgb")) s.mask.format = rfCouleursRVB;
+  if (a.has("--negative")) s.negative = true;
+  if (a.has("--no-negative")) s.negative = false;
+  if (auto o = a.value("--opacity")) s.blend.opacity = parseInt(*o, "--opacity", 10, 100);
+  if (auto c = a.value("--colour")) {
+    constexpr Color kInvalid = 0xFFFFFFFF;
+    const Color colour = TextToColour(*c, kInvalid);
+    if (colour == kInvalid) throw UsageError{"unknown colour \"" + *c + "\""};
+    s.blend.colour = colour;
+  }
+  if (auto r = a.value("--rotate")) {
+    s.angle = parseInt(*r, "--rotate", 0, 270);
+    if (s.angle % 90 != 0) throw UsageError{"--rotate takes 0, 90, 180 or 270"};
+  }
+  return s;
+}
+
+std::string formatSeconds(double s) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", s);
+  return text;
+}
+
+}  // namespace
+
+int commandFrame(const Arguments& a, StreamPrompts& messages) {
+  if (a.positional.empty()) throw UsageError{"frame needs at least one INPUT"};
+  const auto output = a.value("-o");
+  const auto outputDir = a.value("--output-dir");
+  if (output && outputDir) throw UsageError{"give either -o or --output-dir, not both"};
+  if (!output && !outputDir) throw UsageError{"frame needs -o OUTPUT or --output-dir DIR"};
+  if ((a.value("--format") || a.value("--suffix")) && !outputDir)
+    throw UsageError{"--format and --suffix go with --output-dir"};
+  if (auto f = a.value("--format"); f && !saveFormatOf("x" + ((*f)[0] == '.' ? *f : "." + *f)))
+    throw UsageError{"unknown output format \"" + *f + "\""};
+  const FrameSettings s = frameSettingsOf(a);
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int jobs = a.value("--jobs") ? parseInt(*a.value("--jobs"), "--jobs", 1, 256) : cores;
+  const bool quiet = a.has("--quiet");
+  const FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a)};
+
+  // The list of photos and their output names, before any work.
+  std::vector<FrameFileJob> work;
+  if (output) {
+    std::error_code ec;
+    if (a.positional.size() != 1 || fs::is_directory(a.positional[0], ec))
+      throw UsageError{"-o takes one photo; use --output-dir for several or for a folder"};
+    work.push_back({a.positional[0], *output});
+  } else {
+    const bool transparent = s.mask.format == rfTransparent;
+    for (const std::string& input : a.positional)
+      for (const auto& [path, relative] : listPictures(input, a.has("--recursive")))
+        work.push_back(
+            {path.string(), frameOutputName(relative, *outputDir, a.value("--format"),
+                                            a.value("--suffix").value_or(""), transparent)});
+  }
+
+  // The mask as the program keeps it: 24-bit grey, then the saved negative and angle replayed.
+  const auto maskPicture = prepareMaskPicture(s.maskPath, s.negative, s.angle);
+  if (!maskPicture) {
+    messages.line(loadFailureMessage(s.maskPath));
+    return kFrameFailed;
+  }
+  MaskBitmapCache masks(*maskPicture, s.mask);
+  if (outputDir) fs::create_directories(*outputDir);
+
+  // Photos are handed out one at a time to the workers; each one is framed start to finish by one
+  // worker, so the files are the same whatever the number of jobs.
+  const auto start = std::chrono::steady_clock::now();
+  std::atomic<std::size_t> next{0};
+  std::atomic<int> done{0}, skipped{0}, failed{0};
+  const bool showProgress = !quiet && isatty(STDERR_FILENO);
+  auto progress = [&] {
+    const int finished = done + skipped + failed;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double rate = elapsed > 0 ? finished / elapsed : 0;
+    const double left = rate > 0 ? (static_cast<double>(work.size()) - finished) / rate : 0;
+    char text[160];
+    std::snprintf(text, sizeof text, "\r%d/%zu photos, %.1f photos/s, %s left   ", finished,
+                  work.size(), rate, formatSeconds(left).c_str());
+    const std::lock_guard<std::mutex> hold(messages.lock());
+    messages.stream() << text;
+    messages.stream().flush();
+  };
+  auto worker = [&] {
+    for (std::size_t i = next++; i < work.size(); i = next++) {
+      const FrameFileResult r = frameFile(work[i], frame, masks, a.has("--overwrite"));
+      if (!r.message.empty()) messages.line(r.message);
+      (r.outcome == FrameOutcome::foDone      ? done
+       : r.outcome == FrameOutcome::foSkipped ? skipped
+                                              : failed)++;
+      if (showProgress) progress();
+    }
+  };
+  const int threads = std::min<int>(jobs, static_cast<int>(std::max<std::size_t>(1, work.size())));
+  // Several photos at once keep the cores busy by themselves; one photo at a time shares its own
+  // rows between the cores instead. The bytes are the same either way.
+  if (threads > 1) setWorkerCount(1);
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
+  worker();
+  for (auto& t : pool) t.join();
+
+  if (!quiet) {
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (showProgress) messages.stream() << '\n';
+    messages.line(std::to_string(done.load()) + " framed, " + std::to_string(skipped.load()) +
+                  " skipped, " + std::to_string(failed.load()) + " failed in " +
+                  formatSeconds(elapsed));
+  }
+  return failed > 0 ? kFrameFailed : kFrameOk;
+}
+
+}  // namespace vorlino::cli
