@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -29,7 +30,9 @@
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
 #include "controls/spin2.h"
+#include "dialogs/annul_imp.h"
 #include "dialogs/apropos.h"
+#include "dialogs/impr.h"
 #include "dialogs/jpg_compress.h"
 #include "dialogs/modal.h"
 #include "dialogs/redim.h"
@@ -740,17 +743,41 @@ class TestDocuments : public QObject {
     QCOMPARE(form.ModificationCount(), 0);
   }
 
+  void printingGoesThroughTheLayoutDialog() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, newFolder("program"));
+    showForm(form);
+    open(form, script, photo_);
+    TImprForm& layout = *form.ImprForm();
+    layout.SetPrinter(TImprForm::MakePdfPrinter());
+    const QString pdf = newFolder("pdf") + QStringLiteral("photo.pdf");
+    script.saveReplies.push_back({true, pdf.toStdString()});
+    bool shown = false;
+    QTimer::singleShot(0, &layout, [&layout, &shown] {
+      shown = layout.isVisible();
+      layout.BImprimer->click();
+    });
+    emit child<QShortcut>(form, "MenuFichierImprimerShortcut")->activated();  // Ctrl+P
+    QVERIFY(shown);
+    QVERIFY(fileBytes(pdf).startsWith("%PDF"));
+    QVERIFY(script.messages.empty());
+    QCOMPARE(status(form, 0), QStringLiteral(" Prêt"));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QVERIFY(!form.AnnulerForm()->isVisible());
+    QCOMPARE(form.ModificationCount(), 0);  // printing changes nothing
+  }
+
   void dialogsAreMadeOnceAndTheAboutBoxShows() {
     ScriptedPrompts script;
     TMainForm form(nullptr, newFolder("program"));
     // Made after the window's own controls, in start-up order, and kept.
-    QList<QDialog*> dialogs;
+    QStringList made;
     for (QObject* object : form.children())
-      if (auto* dialog = qobject_cast<QDialog*>(object)) dialogs.append(dialog);
-    QCOMPARE(dialogs.size(), 3);
-    QVERIFY(dialogs[0] == form.AProposForm());
-    QVERIFY(dialogs[1] == form.JPGCompressForm());
-    QVERIFY(dialogs[2] == form.RedimForm());
+      if (object->isWidgetType() && static_cast<QWidget*>(object)->isWindow())
+        made.append(object->objectName());
+    QCOMPARE(made, QStringList(
+                       {"ImprForm", "AnnulerForm", "AProposForm", "JPGCompressForm", "RedimForm"}));
+    QVERIFY(form.findChild<QObject*>("ImprForm") == reinterpret_cast<QObject*>(form.ImprForm()));
 
     showForm(form);
     ModalScript user([](QDialog& dialog) { child<QPushButton>(dialog, "BOk")->click(); });

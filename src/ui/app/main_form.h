@@ -16,6 +16,7 @@
 #include "dialogs/redim.h"
 #include "history/undo.h"
 #include "imagefile/save_image.h"
+#include "print/print_host.h"
 
 class QAction;
 class QCheckBox;
@@ -29,7 +30,9 @@ class QWidget;
 namespace vorlino {
 
 struct Settings;
+class TAnnulerForm;
 class TAProposForm;
+class TImprForm;
 class TClickPanel;
 class TColorEdit;
 class TJPGCompressForm;
@@ -38,7 +41,7 @@ class TMyImage;
 class TSpinEdit2;
 class TZoomComboBox;
 
-class TMainForm : public QMainWindow, public TRedimHost {
+class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   Q_OBJECT
 
  public:
@@ -48,7 +51,7 @@ class TMainForm : public QMainWindow, public TRedimHost {
   // Writes the preferences (SaveSettings).
   ~TMainForm() override;
 
-  // ---- shared steps of the commands (also what the image size dialog uses) ----
+  // ---- shared steps of the commands (also what the image size and print dialogs use) ----
   vorlino::Bitmap& WorkingBitmap() override;
   // The image as it was before the last recorded command (nullptr without one).
   vorlino::Bitmap* CurrentSnapshot() override;
@@ -98,7 +101,7 @@ class TMainForm : public QMainWindow, public TRedimHost {
   bool Negative() const { return negative_; }
   int MaskAngle() const { return maskAngle_; }
   int ModificationCount() const { return modificationCount_; }
-  QString CurrentFileName() const { return currentFileName_; }
+  QString CurrentFileName() const override { return currentFileName_; }
   QString OpenFolder() const { return openFolder_; }
   QString SaveFolder() const { return saveFolder_; }
   QString SettingsPath() const { return settingsPath_; }
@@ -106,6 +109,8 @@ class TMainForm : public QMainWindow, public TRedimHost {
   TResultFormat ResultFormat() const;
 
   // ---- the dialogs made at start-up, living as long as the window ----
+  TImprForm* ImprForm() const { return imprForm_; }
+  TAnnulerForm* AnnulerForm() const { return annulerForm_; }
   TAProposForm* AProposForm() const { return aproposForm_; }
   TJPGCompressForm* JPGCompressForm() const { return jpgCompressForm_; }
   TRedimForm* RedimForm() const { return redimForm_; }
@@ -221,6 +226,8 @@ class TMainForm : public QMainWindow, public TRedimHost {
   int busyDepth_ = 0;
   BeforeSaveHandler previousBeforeSave_;
 
+  TImprForm* imprForm_ = nullptr;
+  TAnnulerForm* annulerForm_ = nullptr;
   TAProposForm* aproposForm_ = nullptr;
   TJPGCompressForm* jpgCompressForm_ = nullptr;
   TRedimForm* redimForm_ = nullptr;

@@ -9,11 +9,14 @@
 #include "app/clipboard_image.h"
 #include "app/file_names.h"
 #include "app/main_form.h"
+#include "dialogs/annul_imp.h"
 #include "dialogs/apropos.h"
+#include "dialogs/impr.h"
 #include "dialogs/jpg_compress.h"
 #include "dialogs/modal.h"
 #include "dialogs/redim.h"
 #include "imagefile/save_copy.h"
+#include "print/print_command.h"
 #include "settings/settings.h"
 #include "view/my_graphic.h"
 
@@ -28,6 +31,8 @@ constexpr int kRecentCaptionLength = 30;
 // Made once, after the window itself, in the program's start-up order; they live as long as the
 // window and are shown modally on demand.
 void TMainForm::CreateDialogs() {
+  imprForm_ = new TImprForm(*this, this);
+  annulerForm_ = new TAnnulerForm(this);
   aproposForm_ = new TAProposForm(this);
   jpgCompressForm_ = new TJPGCompressForm(this);
   redimForm_ = new TRedimForm(*this, this);
@@ -140,8 +145,9 @@ void TMainForm::MenuActionRedimClick() {
   UpdateCommands();
 }
 
-// Printing arrives with the print layout dialog; the item and its button are wired already.
-void TMainForm::MenuFichierImprimerClick() {}
+void TMainForm::MenuFichierImprimerClick() {
+  vorlino::MenuFichierImprimerClick(*imprForm_, *annulerForm_);
+}
 
 void TMainForm::MenuAproposClick() {
   ExecModal(*aproposForm_);
