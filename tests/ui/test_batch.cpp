@@ -232,6 +232,35 @@ class TestBatch : public QObject {
     QVERIFY(form.History().Current() == nullptr);
   }
 
+  // The side panel read as "Appliquer le masque" reads it: tiles, two tones, colour, opacity,
+  // and the mask turned and inverted as shown.
+  void sameResultAsApplyingInTheWindow() {
+    ScriptedPrompts script;
+    TMainForm form;
+    showWithMask(form, script);
+    child<QRadioButton>(form, "RdbRepeter")->setChecked(true);
+    child<QCheckBox>(form, "ChbBichromie")->setChecked(true);
+    child<TSpinEdit2>(form, "EdiOpacite")->SetValue(45);
+    child<TColorEdit>(form, "ColorEdit")->setColor(0x10A040);
+    child<QToolButton>(form, "BtnNegatif")->click();
+    child<QToolButton>(form, "BtnRotation")->click();
+    const QString one = freshFolder(QStringLiteral("one"));
+    QVERIFY(QDir().mkpath(one));
+    QVERIFY(QFile::copy(single_, one + "/seule.bmp"));
+    const QString out = freshFolder(QStringLiteral("out-one"));
+    SetModalHook(Player(Fill{one, out, 0, false, false, 0}));
+    child<QAction>(form, "MenuActionDossier")->trigger();
+
+    script.openReplies.push_back({true, single_.toStdString(), false});
+    child<QAction>(form, "MenuFichierOuvrir")->trigger();
+    child<QAction>(form, "MenuActionMasque")->trigger();
+    Bitmap framed;
+    QVERIFY(decodeImageFile((out + "/seule.bmp").toStdString(), framed).ok());
+    framed.convertTo24();
+    QVERIFY(form.WorkingBitmap().width() == 120);
+    QVERIFY(framed == form.WorkingBitmap());
+  }
+
   // A chosen format for all; a transparent result; existing results kept unless "Remplacer".
   void chosenFormatsAndExistingFiles() {
     ScriptedPrompts script;
