@@ -387,6 +387,8 @@ class TestBatch : public QObject {
     const QString out = freshFolder(QStringLiteral("out5"));
     int valueAtCancel = -1;
     SetModalHook(Player(Fill{many, out, 5, false, false, 0}, nullptr, [&](TBatchProgress& p) {
+      QCOMPARE(p.PBProgression->maximum(), kCount);
+      QVERIFY(p.LblCompte->text().endsWith(QStringLiteral(" photos traitées sur 48")));
       QTRY_VERIFY_WITH_TIMEOUT(p.PBProgression->value() >= 1, 60000);
       valueAtCancel = p.PBProgression->value();
       p.BAnnuler->click();

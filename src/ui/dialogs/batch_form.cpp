@@ -273,8 +273,8 @@ bool TBatchForm::Execute(const Bitmap& maskPicture, const FrameFileSettings& set
   // A system colour is resolved here, on the GUI thread that keeps the system colour table.
   run.blend.colour = ColorToRGB(run.blend.colour);
   TBatchRunner runner(maskPicture, run, choices_.overwrite);
-  TBatchProgress progress(runner, parentWidget());
   runner.Start(std::exchange(jobs_, {}));
+  TBatchProgress progress(runner, parentWidget());
   ExecModal(progress);
   // Closed early (only a test's script does so): the run was cancelled; wait for the photos
   // under way so that none is left half done behind the summary.

@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/batch_runner.h"
 #include "dialogs/modal.h"
@@ -22,8 +23,6 @@ TBatchProgress::TBatchProgress(TBatchRunner& runner, QWidget* parent)
   LblCompte->setObjectName(QStringLiteral("LblCompte"));
   PBProgression = new QProgressBar(this);
   PBProgression->setObjectName(QStringLiteral("PBProgression"));
-  PBProgression->setRange(0, std::max(runner.Total(), 1));
-  PBProgression->setValue(0);
   LblFichier = new QLabel(this);
   LblFichier->setObjectName(QStringLiteral("LblFichier"));
   // A long name must not widen the window: it is shortened in the middle when painted.
@@ -54,8 +53,9 @@ TBatchProgress::TBatchProgress(TBatchRunner& runner, QWidget* parent)
 }
 
 void TBatchProgress::ShowProgress(int finished, int total) {
+  PBProgression->setRange(0, std::max(total, 1));
   PBProgression->setValue(finished);
-  LblCompte->setText(QStringLiteral("Photo %1 sur %2").arg(finished).arg(total));
+  LblCompte->setText(QStringLiteral("%1 photos traitées sur %2").arg(finished).arg(total));
 }
 
 void TBatchProgress::BAnnulerClick() {

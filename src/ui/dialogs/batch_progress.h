@@ -17,6 +17,7 @@ class TBatchProgress : public QDialog {
   Q_OBJECT
 
  public:
+  // runner: started already, so that its total is known.
   explicit TBatchProgress(TBatchRunner& runner, QWidget* parent = nullptr);
 
   QLabel* LblFichier = nullptr;
