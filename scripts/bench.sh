@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j2 --target vorlino_bench >/dev/null
+cmake --build build -j2 --target vorlino_bench vorlino-cli >/dev/null
 
 IN=build/bench-inputs
 OUT=build/bench-out
@@ -21,6 +21,13 @@ if [ ! -f "$IN/photo.ppm" ]; then
   $IM ../shared/samples/coffee.png -filter Lanczos -resize 6000x4000! -seed 7 \
       -attenuate 0.25 +noise Gaussian "$IN/photo.ppm"
   $IM -size 800x600 radial-gradient:white-black -evaluate multiply 1.6 -depth 8 "$IN/mask.pgm"
+fi
+[ -f "$IN/photo.jpg" ] || $IM "$IN/photo.ppm" -sampling-factor 2x2 -quality 90 "$IN/photo.jpg"
+if [ ! -d "$IN/batch" ]; then
+  # Twenty 12 MP photos for the batch rows.
+  mkdir -p "$IN/batch"
+  $IM "$IN/photo.ppm" -resize 4243x2828! -sampling-factor 2x2 -quality 90 "$IN/batch/p00.jpg"
+  for i in $(seq -w 1 19); do cp "$IN/batch/p00.jpg" "$IN/batch/p$i.jpg"; done
 fi
 
 export VORLINO_BENCH_PHOTO=$IN/photo.ppm VORLINO_BENCH_MASK=$IN/mask.pgm
@@ -41,6 +48,13 @@ elif op == "quant":  # octree palette, then Floyd-Steinberg remap when asked (Pi
     if a[1] == "fs":
         q = im.quantize(palette=q, dither=Image.Dither.FLOYDSTEINBERG)
     q.save(a[2])
+elif op == "frame":  # photo, mask, out: the mask fitted, white where it is dark, JPEG q90 4:2:0
+    p = Image.open(a[0])
+    m = Image.open(a[1]).convert("L").resize(p.size, LZ)
+    white = Image.new("RGB", p.size, (255, 255, 255))
+    Image.composite(p, white, m).save(a[2], quality=90, subsampling=2, optimize=False)
+elif op == "png":
+    Image.open(a[0]).save(a[1], compress_level=7)
 EOF_PY
 
 RUNS=${RUNS:-3}
@@ -64,5 +78,27 @@ time_cmd pil_down $PY "$OUT/pil.py" resize "$IN/photo.ppm" 3000 2000 "$OUT/p_dn.
 time_cmd im_quant_fs $IM -limit thread 1 "$IN/photo.ppm" -dither FloydSteinberg -colors 256 -compress None "BMP3:$OUT/im_q.bmp"
 time_cmd pil_quant_fs $PY "$OUT/pil.py" quant "$IN/photo.ppm" fs "$OUT/p_q.bmp"
 time_cmd pil_quant_nd $PY "$OUT/pil.py" quant "$IN/photo.ppm" none "$OUT/p_qn.bmp"
+
+# Whole processes on both sides: framing a 24 MP JPEG (decode, Lanczos 3 fit, blend, JPEG q90).
+CLI=build/vorlino-cli
+time_cmd ours_frame $CLI frame "$IN/photo.jpg" --mask "$IN/mask.pgm" -o "$OUT/ours_fr.jpg" --quiet
+time_cmd ours_frame_1t $CLI frame "$IN/photo.jpg" --mask "$IN/mask.pgm" -o "$OUT/ours_fr1.jpg" --quiet --jobs 1
+time_cmd im_frame $IM "$IN/photo.jpg" \( "$IN/mask.pgm" -filter Lanczos -resize '6000x4000!' -negate \) \
+  -compose Screen -composite -sampling-factor 2x2 -define jpeg:optimize-coding=false -quality 90 "$OUT/im_fr.jpg"
+time_cmd pil_frame $PY "$OUT/pil.py" frame "$IN/photo.jpg" "$IN/mask.pgm" "$OUT/p_fr.jpg"
+if pkg-config --exists vips 2>/dev/null; then
+  gcc -O2 -o "$OUT/vipsframe" bench/vipsframe.c $(pkg-config --cflags --libs vips)
+  time_cmd vips_frame "$OUT/vipsframe" "$IN/photo.jpg" "$IN/mask.pgm" "$OUT/v_fr.jpg"
+fi
+# PNG level 7 of the 24 MP photo, whole processes.
+time_cmd ours_png $CLI convert "$IN/photo.ppm" "$OUT/ours.png"
+time_cmd pil_png $PY "$OUT/pil.py" png "$IN/photo.ppm" "$OUT/p.png"
+stat -c '%s' "$OUT/ours.png" | sed 's/^/ours_png_bytes\t/' >>"$OUT/tools.tsv"
+stat -c '%s' "$OUT/p.png" | sed 's/^/pil_png_bytes\t/' >>"$OUT/tools.tsv"
+# Twenty 12 MP photos, one and two at a time.
+rm -rf "$OUT/b1" "$OUT/b2"
+time_cmd batch_jobs1 $CLI frame "$IN/batch" --mask "$IN/mask.pgm" --output-dir "$OUT/b1" --jobs 1 --quiet --overwrite
+time_cmd batch_jobs2 $CLI frame "$IN/batch" --mask "$IN/mask.pgm" --output-dir "$OUT/b2" --jobs 2 --quiet --overwrite
+diff -r "$OUT/b1" "$OUT/b2" >/dev/null && echo "batch outputs identical for --jobs 1 and 2"
 
 $PY scripts/bench_report.py "$OUT/ours.json" "$OUT/tools.tsv"

@@ -450,7 +450,7 @@ TEST(FloydSteinbergTest, HandWorkedRows) {
   const std::vector<PaletteColor> blackWhite{toPaletteColor(kBlack), toPaletteColor(kWhite)};
   auto dither = [&](const Bitmap& image) {
     TFastColorLookup lookup(blackWhite, {0, 1});
-    TFloydSteinbergDitherer d(image.width(), lookup, blackWhite);
+    TFloydSteinbergDitherer d(image.width(), lookup);
     std::vector<std::vector<int>> out;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width()));
     for (int y = 0; y < image.height(); ++y) {

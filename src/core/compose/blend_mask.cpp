@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 #if VORLINO_HAVE_AVX2_BUILD
 #include "compose/avx2_pieces.h"
@@ -163,13 +164,16 @@ void BlendMask(Bitmap& target, const Bitmap& mask, int opacity, Color colour) {
   }
   tables.opacity = static_cast<unsigned>(opacity);
   for (unsigned sum = 0; sum < 766; ++sum) tables.weights[sum] = weightOfSum(sum, tables.opacity);
+  [[maybe_unused]] const bool avx2 = blocks::useAvx2();
+  parallelRows(target.height(), target.width(), [&](int y0, int y1) {
 #if VORLINO_HAVE_AVX2_BUILD
-  if (blocks::useAvx2()) {
-    blendAvx2(target, mask, tables, 0, target.height());
-    return;
-  }
+    if (avx2) {
+      blendAvx2(target, mask, tables, y0, y1);
+      return;
+    }
 #endif
-  blendBaseline(target, mask, tables, 0, target.height());
+    blendBaseline(target, mask, tables, y0, y1);
+  });
 }
 
 }  // namespace vorlino

@@ -3,6 +3,7 @@
 
 #include "compose/bitmap_filters.h"
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 namespace vorlino {
 
@@ -13,8 +14,10 @@ void ExchangePixels(Bitmap& first, Bitmap& second) {
   if (second.width() < first.width() || second.height() < first.height())
     throw std::invalid_argument("ExchangePixels: second bitmap smaller than the first");
   const std::size_t bytes = 3 * static_cast<std::size_t>(first.width());
-  for (int y = 0; y < first.height(); ++y)
-    std::swap_ranges(first.row(y), first.row(y) + bytes, second.row(y));
+  parallelRows(first.height(), first.width(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y)
+      std::swap_ranges(first.row(y), first.row(y) + bytes, second.row(y));
+  });
 }
 
 }  // namespace vorlino

@@ -1,5 +1,6 @@
 #include "compose/bitmap_filters.h"
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 #if VORLINO_HAVE_AVX2_BUILD
 #include "compose/avx2_pieces.h"
@@ -52,13 +53,16 @@ VORLINO_AVX2 void greyAvx2(Bitmap& bitmap, int y0, int y1) {
 void GreyBitmap(Bitmap& bitmap) {
   if (bitmap.empty()) return;
   blocks::require24(bitmap, "GreyBitmap");
+  [[maybe_unused]] const bool avx2 = blocks::useAvx2();
+  parallelRows(bitmap.height(), bitmap.width(), [&](int y0, int y1) {
 #if VORLINO_HAVE_AVX2_BUILD
-  if (blocks::useAvx2()) {
-    greyAvx2(bitmap, 0, bitmap.height());
-    return;
-  }
+    if (avx2) {
+      greyAvx2(bitmap, y0, y1);
+      return;
+    }
 #endif
-  greyBaseline(bitmap, 0, bitmap.height());
+    greyBaseline(bitmap, y0, y1);
+  });
 }
 
 }  // namespace vorlino

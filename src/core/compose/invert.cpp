@@ -1,5 +1,6 @@
 #include "compose/bitmap_filters.h"
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 namespace vorlino {
 namespace {
@@ -24,10 +25,13 @@ VORLINO_AVX2 void invertAvx2(Bitmap& bitmap, int y0, int y1) {
 void InvertBitmap(Bitmap& bitmap) {
   if (bitmap.empty()) return;
   blocks::require24(bitmap, "InvertBitmap");
-  if (blocks::useAvx2())
-    invertAvx2(bitmap, 0, bitmap.height());
-  else
-    invertBaseline(bitmap, 0, bitmap.height());
+  const bool avx2 = blocks::useAvx2();
+  parallelRows(bitmap.height(), bitmap.width(), [&](int y0, int y1) {
+    if (avx2)
+      invertAvx2(bitmap, y0, y1);
+    else
+      invertBaseline(bitmap, y0, y1);
+  });
 }
 
 }  // namespace vorlino

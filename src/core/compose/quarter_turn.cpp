@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 #if VORLINO_HAVE_AVX2_BUILD
 #include <immintrin.h>
@@ -89,18 +90,17 @@ VORLINO_AVX2 inline void transpose8(__m256i r[8]) {
   }
 }
 
-// Turns the source rows [y0, y1), y1 - y0 a multiple of 8; columns beyond the last multiple of 8
-// go through turnRect.
+// Turns the source rows [y0, y1) and columns [x0, x1), both ranges whole multiples of 8 pixels
+// long starting at multiples of 8.
 VORLINO_AVX2 void turnBlocksAvx2(const Bitmap& source, Bitmap& target, bool clockwise, int y0,
-                                 int y1) {
+                                 int y1, int x0, int x1) {
   const int w = source.width();
   const int h = source.height();
-  const int w8 = w - w % 8;
   const __m256i widen = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kWiden));
   const __m256i narrow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kNarrow));
   const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-  for (int tx = 0; tx < w8; tx += kBlockTile) {
-    const int txEnd = tx + kBlockTile < w8 ? tx + kBlockTile : w8;
+  for (int tx = x0; tx < x1; tx += kBlockTile) {
+    const int txEnd = tx + kBlockTile < x1 ? tx + kBlockTile : x1;
     for (int ty = y0; ty < y1; ty += kBlockTile) {
       const int tyEnd = ty + kBlockTile < y1 ? ty + kBlockTile : y1;
       for (int by = ty; by < tyEnd; by += 8)
@@ -120,23 +120,31 @@ VORLINO_AVX2 void turnBlocksAvx2(const Bitmap& source, Bitmap& target, bool cloc
         }
     }
   }
-  if (w8 < w) turnRect(source, target, clockwise, y0, y1, w8, w);
 }
 #endif
 
-// Rows and tiles are independent: any split of the source rows between threads gives the same
-// bytes.
+// Source column x lands in target row x (clockwise) or w - 1 - x, so the source is shared out
+// between threads by strips of columns: each thread writes whole target rows of its own, and any
+// split gives the same bytes.
 void turnAll(const Bitmap& source, Bitmap& target, bool clockwise) {
+  const int w = source.width();
   const int h = source.height();
 #if VORLINO_HAVE_AVX2_BUILD
   if (blocks::useAvx2()) {
+    // 8 x 8 blocks in registers; the last rows and columns short of a block go pixel by pixel.
     const int h8 = h - h % 8;
-    turnBlocksAvx2(source, target, clockwise, 0, h8);
-    if (h8 < h) turnRect(source, target, clockwise, h8, h, 0, source.width());
+    const int w8 = w - w % 8;
+    parallelRows(w8 / 8, 8 * static_cast<std::int64_t>(h), [&](int c0, int c1) {
+      turnBlocksAvx2(source, target, clockwise, 0, h8, 8 * c0, 8 * c1);
+      if (h8 < h) turnRect(source, target, clockwise, h8, h, 8 * c0, 8 * c1);
+    });
+    if (w8 < w) turnRect(source, target, clockwise, 0, h, w8, w);
     return;
   }
 #endif
-  turnRect(source, target, clockwise, 0, h, 0, source.width());
+  parallelRows((w + kTile - 1) / kTile, kTile * static_cast<std::int64_t>(h), [&](int t0, int t1) {
+    turnRect(source, target, clockwise, 0, h, t0 * kTile, t1 * kTile < w ? t1 * kTile : w);
+  });
 }
 
 }  // namespace
@@ -169,20 +177,22 @@ void RotateHalf(Bitmap& bitmap) {
   const int w = bitmap.width();
   const int h = bitmap.height();
   // Pixel pairs are exchanged directly: rows i and h-1-i mirrored into each other, then the
-  // middle row of an odd height mirrored into itself.
-  for (int i = 0; i < (h + 1) / 2; ++i) {
-    std::uint8_t* top = bitmap.row(i);
-    std::uint8_t* bottom = bitmap.row(h - 1 - i);
-    const int count = top == bottom ? w / 2 : w;
-    for (int x = 0; x < count; ++x) {
-      std::uint8_t pixel[3];
-      std::uint8_t* a = top + 3 * static_cast<std::size_t>(x);
-      std::uint8_t* b = bottom + 3 * static_cast<std::size_t>(w - 1 - x);
-      std::memcpy(pixel, a, 3);
-      std::memcpy(a, b, 3);
-      std::memcpy(b, pixel, 3);
+  // middle row of an odd height mirrored into itself. Each pair of rows is a task of its own.
+  parallelRows((h + 1) / 2, 2 * static_cast<std::int64_t>(w), [&](int i0, int i1) {
+    for (int i = i0; i < i1; ++i) {
+      std::uint8_t* top = bitmap.row(i);
+      std::uint8_t* bottom = bitmap.row(h - 1 - i);
+      const int count = top == bottom ? w / 2 : w;
+      for (int x = 0; x < count; ++x) {
+        std::uint8_t pixel[3];
+        std::uint8_t* a = top + 3 * static_cast<std::size_t>(x);
+        std::uint8_t* b = bottom + 3 * static_cast<std::size_t>(w - 1 - x);
+        std::memcpy(pixel, a, 3);
+        std::memcpy(a, b, 3);
+        std::memcpy(b, pixel, 3);
+      }
     }
-  }
+  });
 }
 
 }  // namespace vorlino

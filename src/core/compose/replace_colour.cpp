@@ -1,5 +1,6 @@
 #include "compose/bitmap_filters.h"
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 namespace vorlino {
 namespace {
@@ -14,6 +15,7 @@ VORLINO_ALWAYS_INLINE std::uint8_t distance(std::uint8_t a, std::uint8_t b) {
   return static_cast<std::uint8_t>(a > b ? a - b : b - a);
 }
 
+// Rows are independent: any split of [y0, y1) between threads gives the same bytes.
 VORLINO_ALWAYS_INLINE void replaceRows(Bitmap& bitmap, const Replacement& r, int y0, int y1) {
   const std::uint8_t f0 = r.find[0], f1 = r.find[1], f2 = r.find[2];
   const std::uint8_t n0 = r.replacement[0], n1 = r.replacement[1], n2 = r.replacement[2];
@@ -48,10 +50,13 @@ void ReplaceColour(Bitmap& bitmap, Color find, Color replacement, int tolerance)
   const Replacement r{{blueOf(f), greenOf(f), redOf(f)},
                       {blueOf(n), greenOf(n), redOf(n)},
                       static_cast<std::uint8_t>(tolerance > 255 ? 255 : tolerance)};
-  if (blocks::useAvx2())
-    replaceAvx2(bitmap, r, 0, bitmap.height());
-  else
-    replaceBaseline(bitmap, r, 0, bitmap.height());
+  const bool avx2 = blocks::useAvx2();
+  parallelRows(bitmap.height(), bitmap.width(), [&](int y0, int y1) {
+    if (avx2)
+      replaceAvx2(bitmap, r, y0, y1);
+    else
+      replaceBaseline(bitmap, r, y0, y1);
+  });
 }
 
 }  // namespace vorlino

@@ -11,6 +11,7 @@
 
 #include "bitmap/checked.h"
 #include "compose/resample_passes.h"
+#include "parallel/parallel.h"
 
 namespace vorlino {
 namespace resample_detail {
@@ -72,6 +73,7 @@ HorizontalTable makeHorizontalTable(const TContributorList& list) {
     dense.resize((dense.size() + 3) / 4 * 4, 0);
     for (std::size_t k = 0; k < dense.size(); k += 2)
       table.pairs.push_back(packPair(dense[k], dense[k + 1]));
+    table.maxTaps = std::max(table.maxTaps, span.taps);
     const std::size_t groups = dense.size() / 4;
     table.readBytes =
         std::max(table.readBytes, 3 * static_cast<std::size_t>(span.first) + 12 * groups + 4);
@@ -100,6 +102,7 @@ VerticalTable makeVerticalTable(const TContributorList& list) {
     }
     table.vectorOk = table.vectorOk && absSum <= kMaxAbsWeightSum;
     span.taps = static_cast<std::int32_t>(table.rows.size()) - span.offset;
+    table.maxTaps = std::max(table.maxTaps, span.taps);
     for (std::int32_t k = 0; k < span.taps; k += 2) {
       const std::size_t a = static_cast<std::size_t>(span.offset + k);
       const bool paired = k + 1 < span.taps;
@@ -184,17 +187,29 @@ void resampleCore(bool fast, TResampleKernel kernel, float radius, const Bitmap&
   if (!interBytes) throw std::bad_alloc();
   PixelBuffer interBuffer(*interBytes);
   inter.bits = interBuffer.data();
-  std::vector<std::uint8_t> rowScratch(fastRows ? horizontal.readBytes : 0);
-  std::vector<std::int32_t> accumulator(fastColumns ? 0 : 3 * static_cast<std::size_t>(dw));
 
-  if (fastRows)
-    horizontalPassAvx2(horizontal, source, inter, 0, sh, rowScratch.data());
-  else
-    horizontalPassPortable(horizontal, source, inter, 0, sh);
-  if (fastColumns)
-    verticalPassAvx2(vertical, inter, target, 0, dh);
-  else
-    verticalPassPortable(vertical, inter, target, 0, dh, accumulator.data());
+  // Each pass shares its rows out between threads: a row depends only on the tables and on the
+  // image before the pass, so any split gives the same bytes. A chunk's scratch memory is its
+  // own, allocated once per chunk, outside the pixel loops.
+  // Work per row in pixels, counting four taps (one vector group) as one pixel.
+  const std::int64_t horizontalWork = std::int64_t{dw} * ((horizontal.maxTaps + 3) / 4);
+  parallelRows(sh, horizontalWork, [&](int y0, int y1) {
+    if (fastRows) {
+      std::vector<std::uint8_t> rowScratch(horizontal.readBytes);
+      horizontalPassAvx2(horizontal, source, inter, y0, y1, rowScratch.data());
+    } else {
+      horizontalPassPortable(horizontal, source, inter, y0, y1);
+    }
+  });
+  const std::int64_t verticalWork = std::int64_t{dw} * ((vertical.maxTaps + 3) / 4);
+  parallelRows(dh, verticalWork, [&](int r0, int r1) {
+    if (fastColumns) {
+      verticalPassAvx2(vertical, inter, target, r0, r1);
+    } else {
+      std::vector<std::int32_t> accumulator(3 * static_cast<std::size_t>(dw));
+      verticalPassPortable(vertical, inter, target, r0, r1, accumulator.data());
+    }
+  });
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 // horizontal table is dense (consecutive source pixels, zeros included) so that the vector loop
 // reads contiguous bytes; the vertical table lists only the rows that carry weight.
 //
-// Every loop works on a range of rows, so that ranges can later go to different threads: each call
+// Every loop works on a range of rows, so that ranges can go to different threads: each call
 // writes only its own rows and needs only the scratch memory it is given.
 #pragma once
 
@@ -38,6 +38,7 @@ struct HorizontalTable {
   std::vector<std::int32_t> weights;
   std::vector<std::int32_t> pairs;
   std::size_t readBytes = 0;  // bytes from a row start that the vector loop may load
+  std::int32_t maxTaps = 0;   // the most taps of any span
   bool vectorOk = false;      // weights fit int16 and every sum stays below 2^24 in magnitude
 };
 
@@ -49,6 +50,7 @@ struct VerticalTable {
   std::vector<std::int32_t> weights;
   std::vector<std::int32_t> pairRows;  // two entries per pair
   std::vector<std::int32_t> pairs;
+  std::int32_t maxTaps = 0;  // the most taps of any span
   bool vectorOk = false;
 };
 

@@ -1,5 +1,6 @@
 #include "compose/bitmap_filters.h"
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 namespace vorlino {
 namespace {
@@ -108,10 +109,13 @@ void TileBitmap(Bitmap& target, const Bitmap& source, int opacity, Color transpa
                      transparentColour != kNoColor,
                      {blueOf(key), greenOf(key), redOf(key)},
                      static_cast<std::uint8_t>(tolerance > 255 ? 255 : tolerance)};
-  if (blocks::useAvx2())
-    tileAvx2(target, source, p, 0, target.height());
-  else
-    tileBaseline(target, source, p, 0, target.height());
+  const bool avx2 = blocks::useAvx2();
+  parallelRows(target.height(), target.width(), [&](int y0, int y1) {
+    if (avx2)
+      tileAvx2(target, source, p, y0, y1);
+    else
+      tileBaseline(target, source, p, y0, y1);
+  });
 }
 
 }  // namespace vorlino

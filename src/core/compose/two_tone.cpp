@@ -1,5 +1,6 @@
 #include "compose/bitmap_filters.h"
 #include "compose/pixel_blocks.h"
+#include "parallel/parallel.h"
 
 #if VORLINO_HAVE_AVX2_BUILD
 #include "compose/avx2_pieces.h"
@@ -82,13 +83,16 @@ void TwoToneBitmap(Bitmap& bitmap, int threshold, Color dark, Color light) {
   const Tones tones{static_cast<unsigned>(threshold),
                     {blueOf(d), greenOf(d), redOf(d)},
                     {blueOf(l), greenOf(l), redOf(l)}};
+  [[maybe_unused]] const bool avx2 = blocks::useAvx2();
+  parallelRows(bitmap.height(), bitmap.width(), [&](int y0, int y1) {
 #if VORLINO_HAVE_AVX2_BUILD
-  if (blocks::useAvx2()) {
-    twoToneAvx2(bitmap, tones, 0, bitmap.height());
-    return;
-  }
+    if (avx2) {
+      twoToneAvx2(bitmap, tones, y0, y1);
+      return;
+    }
 #endif
-  twoToneBaseline(bitmap, tones, 0, bitmap.height());
+    twoToneBaseline(bitmap, tones, y0, y1);
+  });
 }
 
 }  // namespace vorlino

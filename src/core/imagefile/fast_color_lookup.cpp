@@ -6,33 +6,48 @@
 namespace vorlino {
 
 TFastColorLookup::TFastColorLookup(const std::vector<PaletteColor>& palette,
-                                   const std::vector<int>& candidates)
-    : cells_(std::size_t{1} << 15, -1) {
+                                   const std::vector<int>& candidates) {
   candidates_.reserve(candidates.size());
   for (int index : candidates) {
     if (index < 0 || static_cast<std::size_t>(index) >= palette.size()) continue;
     const PaletteColor& c = palette[static_cast<std::size_t>(index)];
     candidates_.push_back({c.red, c.green, c.blue, index});
-    const std::uint32_t cell = static_cast<std::uint32_t>(c.red >> 3) |
-                               (static_cast<std::uint32_t>(c.green >> 3) << 5) |
-                               (static_cast<std::uint32_t>(c.blue >> 3) << 10);
-    if (cells_[cell] < 0) cells_[cell] = static_cast<std::int16_t>(index);
+  }
+  // No candidate at all: entry 0 answers (not reached by ReduceToPalette).
+  fallback_ = packEntry(0, palette.empty() ? PaletteColor{} : palette.front());
+  const std::uint32_t reference =
+      candidates_.empty() ? fallback_
+                          : packEntry(candidates_.front().index,
+                                      palette[static_cast<std::size_t>(candidates_.front().index)]);
+  empty_ = reference ^ 1u;
+  cells_.assign(kCells, empty_);
+  for (const Candidate& c : candidates_) {
+    const std::uint32_t cell =
+        cellOf(static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
+               static_cast<std::uint8_t>(c.blue));
+    if (cells_[cell] == empty_)
+      cells_[cell] = packEntry(c.index, palette[static_cast<std::size_t>(c.index)]);
   }
 }
 
-int TFastColorLookup::search(int red, int green, int blue, std::uint32_t cell) {
-  int best = 0;  // no candidate at all: entry 0 (not reached by ReduceToPalette)
+std::uint32_t TFastColorLookup::search(int red, int green, int blue, std::uint32_t cell) {
+  const Candidate* best = nullptr;
   int bestDistance = INT_MAX;
   for (const Candidate& c : candidates_) {
     const int distance =
         std::abs(red - c.red) + std::abs(green - c.green) + std::abs(blue - c.blue);
     if (distance < bestDistance) {
       bestDistance = distance;
-      best = c.index;
+      best = &c;
     }
   }
-  cells_[cell] = static_cast<std::int16_t>(best);
-  return best;
+  const std::uint32_t entry =
+      best ? packEntry(best->index, PaletteColor{static_cast<std::uint8_t>(best->blue),
+                                                 static_cast<std::uint8_t>(best->green),
+                                                 static_cast<std::uint8_t>(best->red), 0})
+           : fallback_;
+  cells_[cell] = entry;
+  return entry;
 }
 
 }  // namespace vorlino

@@ -17,8 +17,8 @@ namespace vorlino {
 
 class TFloydSteinbergDitherer {
  public:
-  TFloydSteinbergDitherer(int width, TFastColorLookup& lookup,
-                          const std::vector<PaletteColor>& palette);
+  // The lookup answers each colour with an entry's index and colour.
+  TFloydSteinbergDitherer(int width, TFastColorLookup& lookup);
 
   // Maps the next row (width pixels of blue, green, red) to palette indices, one per pixel in
   // image order, and advances to the following row.
@@ -27,7 +27,6 @@ class TFloydSteinbergDitherer {
  private:
   int width_;
   TFastColorLookup& lookup_;
-  const std::vector<PaletteColor>& palette_;
   // Errors for the row being scanned and for the row below, three channels per column, with a
   // spare column at each end that takes what falls outside the image.
   std::vector<int> current_;
