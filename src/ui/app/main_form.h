@@ -26,6 +26,7 @@ class QWidget;
 
 namespace vorlino {
 
+class TBatchForm;
 class TClickPanel;
 class TColorEdit;
 class TMaskImage;
@@ -60,6 +61,9 @@ class TMainForm : public QMainWindow {
   void OpenImage(const QString& fileName, bool remember);
   void LoadMask(const QString& fileName);
   void LayoutMaskPreview();
+  // The side panel's settings as "Appliquer le masque" reads them.
+  MaskOptions CurrentMaskOptions() const;
+  BlendOptions CurrentBlendOptions() const;
   std::optional<vorlino::Bitmap> BuildMask();
   void ApplyMask();
 
@@ -95,6 +99,7 @@ class TMainForm : public QMainWindow {
   void MenuEditionCopierClick();
   void MenuEditionCollerClick();
   void MenuActionMasqueClick();
+  void MenuActionDossierClick();
   void MenuActionRedimClick();
   void MenuAproposClick();
   void BtnUndoClick();
@@ -170,6 +175,7 @@ class TMainForm : public QMainWindow {
   QAction* MenuEditionCopier = nullptr;
   QAction* MenuEditionColler = nullptr;
   QAction* MenuActionMasque = nullptr;
+  QAction* MenuActionDossier = nullptr;
   QAction* MenuActionRedim = nullptr;
   QAction* MenuApropos = nullptr;
 
@@ -191,6 +197,7 @@ class TMainForm : public QMainWindow {
   QString commandLineFile_;
   bool firstPaintDone_ = false;
   int busyDepth_ = 0;
+  TBatchForm* batchForm_ = nullptr;  // created at first use, kept for the session's choices
 };
 
 // The busy state for the time of a scope: entered at construction, left however the scope ends.
