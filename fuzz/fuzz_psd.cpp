@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imagefile/more_decoders.h"
+#include "imagefile/decoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vorlino::ByteReader in(data, size);

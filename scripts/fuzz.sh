@@ -17,17 +17,31 @@ for f in fuzz/fuzz_*.cpp; do
 done
 cmake --build build-fuzz -j2 --target "${targets[@]}"
 
-for n in "${targets[@]}"; do
-  fmt=${n#fuzz_}
-  corpus=build-fuzz/corpus/$fmt
+# One target per core at a time; a failing target shows the end of its log and fails the run.
+run_target() {
+  local n=$1 fmt=${1#fuzz_}
+  local corpus=build-fuzz/corpus/$fmt
   mkdir -p "$corpus"
-  seeds=()
+  local seeds=()
   for d in ../shared/testimages/$fmt tests/data/$fmt; do [ -d "$d" ] && seeds+=("$d"); done
-  echo "== $n: ${SECS}s"
   ASAN_OPTIONS=detect_leaks=1 build-fuzz/$n -max_total_time="$SECS" -rss_limit_mb=2560 \
     -timeout=10 -print_final_stats=0 "$corpus" "${seeds[@]}" >build-fuzz/$n.log 2>&1 || {
     tail -60 build-fuzz/$n.log
     echo "fuzz target $n failed"
-    exit 1
+    return 1
   }
+  echo "== $n: ${SECS}s clean"
+}
+PARALLEL=${FUZZ_PARALLEL:-$(nproc)}
+pids=()
+status=0
+for n in "${targets[@]}"; do
+  run_target "$n" &
+  pids+=($!)
+  if [ ${#pids[@]} -ge "$PARALLEL" ]; then
+    wait "${pids[0]}" || status=1
+    pids=("${pids[@]:1}")
+  fi
 done
+for p in "${pids[@]}"; do wait "$p" || status=1; done
+exit $status

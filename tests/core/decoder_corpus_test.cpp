@@ -13,7 +13,7 @@
 
 #include "imagefile/decoder_kind.h"
 #include "imagefile/load_image.h"
-#include "reference_png.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -35,16 +35,12 @@ struct Outcome {
 
 Outcome checkFolder(const fs::path& root, const std::string& fmt) {
   Outcome o;
-  std::vector<fs::path> files;
-  for (const auto& e : fs::directory_iterator(root / fmt))
-    if (e.is_regular_file()) files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  for (const auto& path : files) {
+  for (const auto& path : test::sortedFiles(root / fmt)) {
     const std::string name = path.filename().string();
     SCOPED_TRACE(path.string());
     Bitmap pic;
     const CodecResult r = decodeImageFile(path.string(), pic);
-    if (name.rfind("broken_", 0) == 0) {
+    if (test::isBrokenSample(path)) {
       ++o.broken;  // reaching here without a crash is the test; a decode must be whole
       if (r.ok()) {
         EXPECT_FALSE(pic.empty());
@@ -57,11 +53,8 @@ Outcome checkFolder(const fs::path& root, const std::string& fmt) {
       ++o.skipped;
       continue;
     }
-    const fs::path refBase = root / "reference" / fmt / name;
-    fs::path ref = refBase.string() + ".png";
-    const fs::path alphaDropped = refBase.string() + ".alpha-dropped.png";
-    if (fmt != "ico" && fs::exists(alphaDropped)) ref = alphaDropped;
-    if (!fs::exists(ref)) {
+    const fs::path ref = test::referencePath(root, fmt + "/" + name, fmt != "ico");
+    if (ref.empty()) {
       EXPECT_FALSE(r.ok()) << "decoded a file that no tool reads";
       ++o.rejected;
       continue;
@@ -79,8 +72,8 @@ Outcome checkFolder(const fs::path& root, const std::string& fmt) {
       EXPECT_EQ(pic.height(), other->second.second);
       continue;
     }
-    Bitmap expected;
-    if (!test::readReferencePng(ref.string(), expected)) {
+    const Bitmap expected = test::readReferencePng(ref);
+    if (expected.empty()) {
       ADD_FAILURE() << "unreadable reference " << ref.string();
       continue;
     }
@@ -99,15 +92,14 @@ Outcome checkFolder(const fs::path& root, const std::string& fmt) {
 class DecoderCorpusTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(DecoderCorpusTest, BundledFilesMatchTheirReferences) {
-  const fs::path root = VORLINO_TEST_DATA;
-  const Outcome o = checkFolder(root, GetParam());
+  const Outcome o = checkFolder(test::testDataDir(), GetParam());
   EXPECT_GE(o.compared, 2);
 }
 
 TEST_P(DecoderCorpusTest, SharedCorpusMatchesItsReferences) {
-  const fs::path root = fs::path(VORLINO_SHARED_DIR) / "testimages";
-  if (!fs::is_directory(root / GetParam()))
-    GTEST_SKIP() << "sample corpus not present at " << root.string();
+  VORLINO_REQUIRE_CORPUS();
+  const fs::path root = test::corpusDir();
+  ASSERT_TRUE(fs::is_directory(root / GetParam())) << "no corpus folder " << GetParam();
   const Outcome o = checkFolder(root, GetParam());
   EXPECT_GE(o.compared, 3);
   std::printf("%s: %d compared, %d broken survived, %d rejected, %d skipped (no PNG decoder)\n",

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "imagefile/load_image.h"
 #include "imagefile/save_image.h"
 #include "test_images.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -16,14 +16,7 @@ namespace fs = std::filesystem;
 
 class FrameFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vorlino-frame-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "in" / "sub");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_ / "in" / "sub"); }
 
   std::string write(const fs::path& relative, const Bitmap& b) {
     const std::string name = (dir_ / "in" / relative).string();
@@ -31,14 +24,15 @@ class FrameFilesTest : public ::testing::Test {
     return name;
   }
 
-  fs::path dir_;
+  const test::ScratchFolder scratch_{"vorlino-frame"};
+  const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(FrameFilesTest, ListsReadablePicturesInNameOrder) {
   write("b.png", test::randomBitmap(3, 2, 1));
   write("a.bmp", test::randomBitmap(3, 2, 2));
   write("sub/c.tga", test::randomBitmap(3, 2, 3));
-  std::ofstream(dir_ / "in" / "notes.txt") << "not a picture";
+  test::writeFileText(dir_ / "in" / "notes.txt", "not a picture");
   auto flat = listPictures(dir_ / "in", false);
   ASSERT_EQ(flat.size(), 2u);
   EXPECT_EQ(flat[0].second, fs::path("a.bmp"));
@@ -63,7 +57,8 @@ TEST_F(FrameFilesTest, FramesAsTheWindowDoesAndSkipsExistingFiles) {
   const Bitmap photo = test::randomBitmap(41, 29, 7);
   const std::string input = write("photo.png", photo);
   Bitmap maskPicture = test::randomBitmap(10, 8, 9);
-  const FrameFileSettings settings{{.soften = true}, {.opacity = 70, .colour = rgb(10, 20, 30)}, {}};
+  const FrameFileSettings settings{
+      {.soften = true}, {.opacity = 70, .colour = rgb(10, 20, 30)}, {}};
   MaskBitmapCache masks(maskPicture, settings.mask);
   const std::string output = (dir_ / "out" / "photo.png").string();
 

@@ -2,16 +2,15 @@
 // decodes (made by other tools, first frame or page, alpha dropped where a variant says so).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "decoder_test_support.h"
 #include "imagefile/decoders.h"
 #include "test_images.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -57,34 +56,11 @@ Bitmap linearised(const Bitmap& reference) {
   return b;
 }
 
-std::vector<fs::path> corpusFiles(const fs::path& root, const std::string& format) {
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(root / format, ec))
-    if (e.is_regular_file()) files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-fs::path referenceFor(const fs::path& root, const std::string& format, const fs::path& file) {
-  const fs::path dir = root / "reference" / format;
-  const std::string name = file.filename().string();
-  for (const std::string suffix : {".alpha-dropped.png", ".png"}) {
-    const fs::path p = dir / (name + suffix);
-    if (fs::exists(p)) return p;
-  }
-  return {};
-}
-
-bool isBroken(const fs::path& file) {
-  return file.filename().string().rfind("broken_", 0) == 0;
-}
-
 // Every file with a reference decodes and matches it; every other file that is not one of the
 // deliberately damaged ones is a variant the decoder rejects, cleanly.
 void checkFiles(const fs::path& root, const std::string& format, Decoder decode,
                 Tolerance tolerance) {
-  const auto files = corpusFiles(root, format);
+  const auto files = test::sortedFiles(root / format);
   ASSERT_FALSE(files.empty()) << "no files in corpus folder " << format;
   for (const fs::path& file : files) {
     const std::string key = format + "/" + file.filename().string();
@@ -93,8 +69,8 @@ void checkFiles(const fs::path& root, const std::string& format, Decoder decode,
     ByteReader in(bytes);
     Bitmap out;
     const CodecResult r = decode(in, out, DecodeLimits{});
-    if (isBroken(file)) continue;  // checked one by one in the tests below
-    const fs::path ref = referenceFor(root, format, file);
+    if (test::isBrokenSample(file)) continue;  // checked one by one in the tests below
+    const fs::path ref = test::referencePath(root, key);
     if (ref.empty()) {
       EXPECT_FALSE(r.ok()) << "expected a rejection";
       EXPECT_TRUE(out.empty());
@@ -115,7 +91,7 @@ void checkFiles(const fs::path& root, const std::string& format, Decoder decode,
 }
 
 void checkCorpus(const std::string& format, Decoder decode, Tolerance tolerance) {
-  if (corpusDir().empty()) GTEST_SKIP() << "shared test corpus not found at " VORLINO_SHARED_DIR;
+  VORLINO_REQUIRE_CORPUS();
   checkFiles(corpusDir(), format, decode, tolerance);
 }
 
@@ -156,11 +132,11 @@ Decoder decoderFor(const std::string& format) {
 // Damaged and hostile files: a clean result, the target untouched on failure, and not a word on
 // stderr from any of the libraries.
 TEST(LibraryDecodersCorpus, BrokenFilesFailCleanly) {
-  if (corpusDir().empty()) GTEST_SKIP() << "shared test corpus not found at " VORLINO_SHARED_DIR;
+  VORLINO_REQUIRE_CORPUS();
   std::map<std::string, CodecResult> results;
   for (const std::string format : {"jpeg", "png", "gif", "tiff", "eps"}) {
-    for (const fs::path& file : corpusFiles(corpusDir(), format)) {
-      if (!isBroken(file)) continue;
+    for (const fs::path& file : test::sortedFiles(corpusDir() / format)) {
+      if (!test::isBrokenSample(file)) continue;
       const std::vector<std::uint8_t> bytes = readFileBytes(file);
       ByteReader in(bytes);
       Bitmap out = test::solidBitmap(3, 2, kWhite);
@@ -185,7 +161,7 @@ TEST(LibraryDecodersCorpus, BrokenFilesFailCleanly) {
 
 // Files of one format cut anywhere inside the first picture's data never give a picture.
 TEST(LibraryDecodersCorpus, TruncatedFilesFail) {
-  if (corpusDir().empty()) GTEST_SKIP() << "shared test corpus not found at " VORLINO_SHARED_DIR;
+  VORLINO_REQUIRE_CORPUS();
   const std::vector<std::string> singleImageFiles = {
       "jpeg/testorig.jpg",   "jpeg/app13-multiple.jpg", "jpeg/pil_sample_cmyk.jpg",
       "jpeg/testimgari.jpg", "png/basn6a16.png",        "png/ibasn2c08.png",

@@ -2,14 +2,11 @@
 // every variant is checked pixel by pixel against the samples that went in.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,8 +16,8 @@
 #include <png.h>
 #include <tiffio.h>
 
-#include "decoder_test_support.h"
 #include "imagefile/decoders.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -472,8 +469,8 @@ struct TiffSpec {
 // Writes a TIFF through libtiff into a temporary file and returns its bytes. `rows` holds the
 // packed sample rows as they go into the file.
 Bytes writeTiff(const TiffSpec& spec, int width, int height, const std::vector<Bytes>& rows) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("vorlino_tiff_test_" + std::to_string(::getpid()) + ".tif");
+  const test::ScratchFolder folder("vorlino_tiff");
+  const auto path = folder / "t.tif";
   TIFF* tif = TIFFOpen(path.c_str(), "w");
   if (!tif) return {};
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
@@ -515,9 +512,7 @@ Bytes writeTiff(const TiffSpec& spec, int width, int height, const std::vector<B
                         static_cast<std::uint32_t>(y), 0);
   }
   TIFFClose(tif);
-  Bytes bytes = test::readFileBytes(path);
-  std::filesystem::remove(path);
-  return bytes;
+  return test::readFileBytes(path);
 }
 
 std::vector<Bytes> packedRows(int width, int height, int bits, int samples, unsigned seed) {

@@ -4,34 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 
 #include "imagefile/decoder_kind.h"
 #include "imagefile/format_registry.h"
 #include "scripted_prompts.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kData = VORLINO_TEST_DATA;
-
 class LoadImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vorlino-load-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
     setReportLoadFailures(true);
     setPreviewFlag(false);
   }
   void TearDown() override {
-    fs::remove_all(dir_);
     setReportLoadFailures(true);
     setPreviewFlag(false);
     setMetafileDecoder(nullptr);
@@ -40,13 +31,14 @@ class LoadImageTest : public ::testing::Test {
   std::string copy(const std::string& from, const std::string& name) {
     const fs::path to = dir_ / name;
     fs::create_directories(to.parent_path());
-    fs::copy_file(kData + "/" + from, to, fs::copy_options::overwrite_existing);
+    fs::copy_file(test::testDataDir() / from, to, fs::copy_options::overwrite_existing);
     return to.string();
   }
   static std::string failureText(const std::string& name) {
     return "Impossible d'ouvrir l'image dans le fichier \"" + name + "\"";
   }
-  fs::path dir_;
+  const test::ScratchFolder scratch_{"vorlino-load"};
+  const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(LoadImageTest, ReadsByExtensionWhateverItsCase) {
@@ -66,9 +58,9 @@ TEST_F(LoadImageTest, ReadsByExtensionWhateverItsCase) {
 }
 
 TEST_F(LoadImageTest, UpperAndLowerCaseJpegNamesReachTheSameDecoder) {
-  const fs::path sample = fs::path(VORLINO_SHARED_DIR) / "testimages/jpeg/testorig.jpg";
-  if (!decoderAvailable(DecoderKind::dkJpeg) || !fs::exists(sample))
-    GTEST_SKIP() << "needs the JPEG decoder and the sample corpus";
+  if (!decoderAvailable(DecoderKind::dkJpeg)) GTEST_SKIP() << "no JPEG decoder in this build";
+  VORLINO_REQUIRE_CORPUS();
+  const fs::path sample = test::corpusDir() / "jpeg/testorig.jpg";
   test::ScriptedPrompts prompts;
   fs::copy_file(sample, dir_ / "photo.JPG");
   fs::copy_file(sample, dir_ / "photo.jpg");

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "decoder_test_support.h"
 #include "imagefile/metafile_dib.h"
 #include "imagefile/metafile_gdi.h"
 #include "imagefile/metafile_records.h"
 #include "metafile_builder.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -370,13 +370,13 @@ TEST(MetafileDib, ReadsPaletteAndOrientation) {
 // Every sample file plays through without a failure once its header is accepted; the broken
 // ones are refused by their header.
 TEST(MetafileCorpus, SamplesPlayOrFailByTheirHeader) {
+  VORLINO_REQUIRE_CORPUS();
   const std::filesystem::path dir = test::corpusDir();
-  if (dir.empty()) GTEST_SKIP() << "the shared sample corpus is absent";
   for (const char* kind : {"wmf", "emf"}) {
     for (const auto& entry : std::filesystem::directory_iterator(dir / kind)) {
       const std::string name = entry.path().filename().string();
       Played p = play(test::readFileBytes(entry.path()), std::string(kind) == "emf");
-      if (name.rfind("broken_", 0) == 0) {
+      if (test::isBrokenSample(entry.path())) {
         EXPECT_FALSE(p.measured.ok()) << name;
         continue;
       }

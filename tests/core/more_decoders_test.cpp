@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "imagefile/decoders.h"
-#include "more_reference_png.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -29,19 +27,12 @@ Reader readerFor(const std::string& fmt) {
   return readPsp;
 }
 
-std::vector<std::uint8_t> fileBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 CodecResult decodeBytes(const std::string& fmt, const std::vector<std::uint8_t>& bytes, Bitmap& out,
                         const std::string& name = {}) {
   ByteReader in(bytes);
   in.setFileName(name);
   return readerFor(fmt)(in, out, DecodeLimits{});
 }
-
-const fs::path kCorpus = fs::path(VORLINO_SHARED_DIR) / "testimages";
 
 struct CorpusCase {
   const char* file;  // <fmt>/<name>
@@ -51,7 +42,7 @@ struct CorpusCase {
 
 // Lossless decodes match exactly. Two are informative only: 16-bit samples keep their high byte
 // where ImageMagick rounds (1 level), and the Photo CD reference uses another YCC conversion.
-const CorpusCase kCorpusCases[] = {
+const CorpusCase corpusCases[] = {
     {"pcx/pil184.pcx", 1, 0},
     {"pcx/rgb1.pcx", 1, 0},
     {"pcx/p_4_planes.pcx", 4, 0},
@@ -99,24 +90,23 @@ const CorpusCase kCorpusCases[] = {
 
 // The reference with alpha dropped when there is one: the program drops alpha too.
 Bitmap referenceFor(const fs::path& folder, const std::string& file) {
-  const fs::path base = folder / "reference" / file;
-  Bitmap ref = test::more::readPng(base.string() + ".alpha-dropped.png");
-  return ref.empty() ? test::more::readPng(base.string() + ".png") : ref;
+  return test::readReferencePng(test::referencePath(folder, file));
 }
 
 TEST(MoreDecodersCorpus, MatchesReferenceDecodes) {
-  if (!fs::exists(kCorpus)) GTEST_SKIP() << "sample corpus not found at " << kCorpus;
-  for (const CorpusCase& c : kCorpusCases) {
+  VORLINO_REQUIRE_CORPUS();
+  const fs::path corpus = test::corpusDir();
+  for (const CorpusCase& c : corpusCases) {
     SCOPED_TRACE(c.file);
     const std::string file = c.file;
     Bitmap bmp;
-    const CodecResult r =
-        decodeBytes(file.substr(0, 3), fileBytes(kCorpus / file), bmp, (kCorpus / file).string());
+    const CodecResult r = decodeBytes(file.substr(0, 3), test::readFileBytes(corpus / file), bmp,
+                                      (corpus / file).string());
     ASSERT_TRUE(r.ok()) << r.detail;
     EXPECT_EQ(bmp.bitsPerPixel(), c.bitsPerPixel);
-    const Bitmap ref = referenceFor(kCorpus, file);
+    const Bitmap ref = referenceFor(corpus, file);
     ASSERT_FALSE(ref.empty());
-    const int diff = test::more::maxChannelDifference(bmp, ref);
+    const int diff = test::maxChannelDifference(bmp, ref);
     EXPECT_GE(diff, 0) << "size " << bmp.width() << "x" << bmp.height();
     EXPECT_LE(diff, c.tolerance);
   }
@@ -124,25 +114,28 @@ TEST(MoreDecodersCorpus, MatchesReferenceDecodes) {
 
 TEST(MoreDecodersCorpus, PaintShopProCompressionsGiveTheSamePicture) {
   // No reference decoder exists for these; the three files hold the same picture stored three ways.
-  if (!fs::exists(kCorpus)) GTEST_SKIP() << "sample corpus not found at " << kCorpus;
+  VORLINO_REQUIRE_CORPUS();
+  const fs::path corpus = test::corpusDir();
   Bitmap plain, rle, lz77, tiny;
-  ASSERT_TRUE(decodeBytes("psp", fileBytes(kCorpus / "psp/PSP_Uncompressed.psp"), plain).ok());
-  ASSERT_TRUE(decodeBytes("psp", fileBytes(kCorpus / "psp/PSP_RLE.psp"), rle).ok());
-  ASSERT_TRUE(decodeBytes("psp", fileBytes(kCorpus / "psp/PSP_LZ77.psp"), lz77).ok());
+  ASSERT_TRUE(
+      decodeBytes("psp", test::readFileBytes(corpus / "psp/PSP_Uncompressed.psp"), plain).ok());
+  ASSERT_TRUE(decodeBytes("psp", test::readFileBytes(corpus / "psp/PSP_RLE.psp"), rle).ok());
+  ASSERT_TRUE(decodeBytes("psp", test::readFileBytes(corpus / "psp/PSP_LZ77.psp"), lz77).ok());
   EXPECT_EQ(plain.width(), 200);
   EXPECT_EQ(plain.height(), 286);
-  EXPECT_EQ(test::more::maxChannelDifference(plain, rle), 0);
-  EXPECT_EQ(test::more::maxChannelDifference(plain, lz77), 0);
+  EXPECT_EQ(test::maxChannelDifference(plain, rle), 0);
+  EXPECT_EQ(test::maxChannelDifference(plain, lz77), 0);
   // Not a flat picture: the channels really were read (the title is red, the sky blue).
   EXPECT_NE(plain.pixel(0, 0), plain.pixel(100, 250));
   // The version 10 file: an 8 x 8 white layer behind extension blocks, a JPEG thumbnail only.
-  ASSERT_TRUE(decodeBytes("psp", fileBytes(kCorpus / "psp/PSP.psp"), tiny).ok());
+  ASSERT_TRUE(decodeBytes("psp", test::readFileBytes(corpus / "psp/PSP.psp"), tiny).ok());
   EXPECT_EQ(tiny.width(), 8);
   EXPECT_EQ(tiny.pixel(3, 3), rgb(255, 255, 255));
 }
 
 TEST(MoreDecodersCorpus, DamagedFilesFailCleanly) {
-  if (!fs::exists(kCorpus)) GTEST_SKIP() << "sample corpus not found at " << kCorpus;
+  VORLINO_REQUIRE_CORPUS();
+  const fs::path corpus = test::corpusDir();
   // Files that must be refused: impossible headers, truncations, Animator Pro cels (not read).
   const char* mustFail[] = {"pcx/broken_ossfuzz-4836216264589312.pcx",
                             "pcx/broken_overrun_01r_00.pcx",
@@ -155,15 +148,16 @@ TEST(MoreDecodersCorpus, DamagedFilesFailCleanly) {
     SCOPED_TRACE(file);
     Bitmap bmp(3, 3, 24);
     const Bitmap before(bmp);
-    EXPECT_FALSE(decodeBytes(std::string(file).substr(0, 3), fileBytes(kCorpus / file), bmp).ok());
+    EXPECT_FALSE(
+        decodeBytes(std::string(file).substr(0, 3), test::readFileBytes(corpus / file), bmp).ok());
     EXPECT_TRUE(bmp == before);  // a failed read leaves the target alone
   }
   // Every other damaged sample may decode or fail, but must stay inside its buffer (sanitizers).
   for (const char* fmt : {"pcx", "rla", "sgi", "psd", "cel", "pcd", "cut", "psp"}) {
-    for (const auto& e : fs::directory_iterator(kCorpus / fmt)) {
-      if (e.path().filename().string().rfind("broken_", 0) != 0) continue;
+    for (const auto& e : fs::directory_iterator(corpus / fmt)) {
+      if (!test::isBrokenSample(e.path())) continue;
       Bitmap bmp;
-      if (decodeBytes(fmt, fileBytes(e.path()), bmp).ok()) {
+      if (decodeBytes(fmt, test::readFileBytes(e.path()), bmp).ok()) {
         EXPECT_FALSE(bmp.empty()) << e.path();
       }
     }
@@ -171,7 +165,8 @@ TEST(MoreDecodersCorpus, DamagedFilesFailCleanly) {
 }
 
 TEST(MoreDecodersCorpus, TruncatedFilesFail) {
-  if (!fs::exists(kCorpus)) GTEST_SKIP() << "sample corpus not found at " << kCorpus;
+  VORLINO_REQUIRE_CORPUS();
+  const fs::path corpus = test::corpusDir();
   // (rgb24.pcx is not among them: a spare palette follows its pixels, so cutting its tail loses
   // nothing.)
   const char* files[] = {"pcx/input.pcx",           "pcx/rgb4v2.pcx",   "rla/ginsu_rgb_nc16.rla",
@@ -180,7 +175,7 @@ TEST(MoreDecodersCorpus, TruncatedFilesFail) {
                          "cut/VENUS.CUT",           "psp/PSP_RLE.psp",  "psp/PSP_LZ77.psp",
                          "psp/PSP_Uncompressed.psp"};
   for (const char* file : files) {
-    const std::vector<std::uint8_t> whole = fileBytes(kCorpus / file);
+    const std::vector<std::uint8_t> whole = test::readFileBytes(corpus / file);
     for (std::size_t keep : {whole.size() / 2, whole.size() * 9 / 10, std::size_t{20}}) {
       SCOPED_TRACE(std::string(file) + " cut to " + std::to_string(keep));
       Bitmap bmp;
@@ -195,17 +190,16 @@ TEST(MoreDecodersCorpus, TruncatedFilesFail) {
 
 TEST(MoreDecodersData, GreyPhotoshopDocumentsFromImageMagick) {
   // Written by ImageMagick 6 (convert -colorspace Gray [-depth 16]) from a PngSuite picture.
-  const fs::path data(VORLINO_TEST_DATA);
+  const fs::path data = test::testDataDir();
   for (const char* file : {"psd/gray8.psd", "psd/gray16.psd"}) {
     SCOPED_TRACE(file);
     Bitmap bmp;
-    ASSERT_TRUE(decodeBytes("psd", fileBytes(data / file), bmp).ok());
+    ASSERT_TRUE(decodeBytes("psd", test::readFileBytes(data / file), bmp).ok());
     EXPECT_EQ(bmp.bitsPerPixel(), 8);
     const Bitmap ref = referenceFor(data, file);
     ASSERT_FALSE(ref.empty());
     // 16-bit samples keep their high byte; ImageMagick rounds.
-    EXPECT_LE(test::more::maxChannelDifference(bmp, ref),
-              std::string(file) == "psd/gray16.psd" ? 1 : 0);
+    EXPECT_LE(test::maxChannelDifference(bmp, ref), std::string(file) == "psd/gray16.psd" ? 1 : 0);
   }
 }
 

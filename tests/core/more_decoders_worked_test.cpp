@@ -7,11 +7,11 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "imagefile/decoders.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -264,17 +264,8 @@ TEST(MoreDecodersWorked, PcdOrientationTurnsTheBaseImage) {
 
 class CutFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("vorlino_cut_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   void write(const std::string& name, const Bytes& bytes) {
-    std::ofstream(folder_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    test::writeFileBytes(folder_ / name, bytes);
   }
   static Bytes picture() {
     // 4 x 1: a run of two index 100, a literal of index 1 and 255, the end code.
@@ -299,7 +290,7 @@ class CutFiles : public ::testing::Test {
     }
     return w.bytes();
   }
-  std::filesystem::path folder_;
+  const test::ScratchFolder folder_{"vorlino_cut"};
 };
 
 TEST_F(CutFiles, PaletteFileIsFoundWithoutRegardToCase) {

@@ -55,11 +55,11 @@ TEST_F(SaveImageTest, ExtensionChoosesTheWriterInAnyLetterCase) {
     std::string fileName = folder.file(name);
     Bitmap copy = photo;
     ASSERT_EQ(SaveImageFile(fileName, copy, ""), 1) << name;
-    const Bytes f = test::readFile(fileName);
+    const Bytes f = test::readFileBytes(fileName);
     ASSERT_GE(f.size(), magic.size());
     EXPECT_EQ(Bytes(f.begin(), f.begin() + static_cast<long>(magic.size())), magic) << name;
   }
-  EXPECT_EQ(test::readFile(folder.file("a.rle"))[30], 1);  // RLE8 compression
+  EXPECT_EQ(test::readFileBytes(folder.file("a.rle"))[30], 1);  // RLE8 compression
   EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -111,7 +111,7 @@ TEST_F(SaveImageTest, ChosenNameIsWrittenBack) {
   std::string fileName;
   EXPECT_EQ(SaveImageFile(fileName, photo, ""), 1);
   EXPECT_EQ(fileName, chosen);
-  EXPECT_FALSE(test::readFile(chosen).empty());
+  EXPECT_FALSE(test::readFileBytes(chosen).empty());
   EXPECT_TRUE(prompts.saveRequests.size() == 1);
 }
 
@@ -141,23 +141,23 @@ TEST_F(SaveImageTest, JpegSettingsFromTheHandlerReachTheEncoder) {
   ASSERT_EQ(SaveImageFile(low, photo, ""), 1);
   ByteWriter expected;
   ASSERT_TRUE(WriteJpeg(photo, expected, {5, true}).ok());
-  EXPECT_EQ(test::readFile(low), expected.bytes());
+  EXPECT_EQ(test::readFileBytes(low), expected.bytes());
   chosen = {100, false};
   std::string high = folder.file("high.jpg");
   ASSERT_EQ(SaveImageFile(high, photo, ""), 1);
-  EXPECT_GT(test::readFile(high).size(), test::readFile(low).size());
+  EXPECT_GT(test::readFileBytes(high).size(), test::readFileBytes(low).size());
 }
 
 TEST_F(SaveImageTest, FailedWriteKeepsTheExistingFile) {
   const std::string target = folder.file("keep.tga");
   const Bytes old = {'o', 'l', 'd'};
-  test::writeFile(target, old);
+  test::writeFileBytes(target, old);
   std::string fileName = target;
   Bitmap tooWide(70000, 2, 24);  // does not fit the Targa header
   EXPECT_EQ(SaveImageFile(fileName, tooWide, ""), -1);
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text, failureText(target));
-  EXPECT_EQ(test::readFile(target), old);
+  EXPECT_EQ(test::readFileBytes(target), old);
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"keep.tga"}));  // no temporary left
 }
 
@@ -165,7 +165,7 @@ TEST_F(SaveImageTest, DiskFullMidwayKeepsTheExistingFile) {
   // A file size limit makes the write stop part-way, as a full disk would (root included).
   const std::string target = folder.file("photo.bmp");
   const Bytes old(50, 'o');
-  test::writeFile(target, old);
+  test::writeFileBytes(target, old);
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -177,7 +177,7 @@ TEST_F(SaveImageTest, DiskFullMidwayKeepsTheExistingFile) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_EQ(result, -1);
-  EXPECT_EQ(test::readFile(target), old);
+  EXPECT_EQ(test::readFileBytes(target), old);
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"photo.bmp"}));
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text, failureText(target));
@@ -210,7 +210,7 @@ TEST_F(SaveImageTest, ReadOnlyFolderKeepsTheExistingFile) {
   const std::string sub = folder.file("ro");
   std::filesystem::create_directory(sub);
   const std::string target = sub + "/photo.bmp";
-  test::writeFile(target, {'x'});
+  test::writeFileBytes(target, {'x'});
   std::filesystem::permissions(
       sub, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   if (::access(sub.c_str(), W_OK) == 0) {
@@ -220,7 +220,7 @@ TEST_F(SaveImageTest, ReadOnlyFolderKeepsTheExistingFile) {
   std::string fileName = target;
   EXPECT_EQ(SaveImageFile(fileName, photo, ""), -1);
   std::filesystem::permissions(sub, std::filesystem::perms::owner_all);
-  EXPECT_EQ(test::readFile(target), Bytes{'x'});
+  EXPECT_EQ(test::readFileBytes(target), Bytes{'x'});
 }
 
 TEST_F(SaveImageTest, TransparentResultAsPngHasOneTransparentEntryAndAsJpegIsColour) {

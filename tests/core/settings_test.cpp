@@ -1,46 +1,22 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 
 #include "settings/app_paths.h"
 #include "settings/ini_file.h"
 #include "settings/settings.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder per test, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "vorlino-settings-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-  std::string folder() const { return path_.string() + "/"; }
-
- private:
-  fs::path path_;
-};
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
+using test::readFileText;
+using test::ScratchFolder;
+using test::writeFileText;
 
 IniFile parsed(const std::string& text) {
   IniFile f;
@@ -117,23 +93,23 @@ TEST(IniFile, RefusesWhatCannotBeStoredOnOneLine) {
 }
 
 TEST(IniFile, SavesAtomicallyAndReportsFailure) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   IniFile f;
   f.writeString("Params", "Angle", "90");
   // The folder is created when missing.
   const fs::path nested = dir / "config/Vorlino/Vorlino.ini";
   ASSERT_TRUE(f.save(nested.string()).ok());
-  EXPECT_EQ(readFile(nested), "[Params]\nAngle=90\n");
+  EXPECT_EQ(readFileText(nested), "[Params]\nAngle=90\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(nested.parent_path()), fs::directory_iterator()),
             1);
 
   // A folder that cannot exist (a file stands in its way): reported, nothing written.
-  writeFile(dir / "plain", "not a folder");
+  writeFileText(dir / "plain", "not a folder");
   const IniWriteResult blocked = f.save((dir / "plain/sub/Vorlino.ini").string());
   EXPECT_FALSE(blocked.ok());
   EXPECT_EQ(blocked.status, IniWriteStatus::iwFolder);
   EXPECT_FALSE(blocked.detail.empty());
-  EXPECT_EQ(readFile(dir / "plain"), "not a folder");
+  EXPECT_EQ(readFileText(dir / "plain"), "not a folder");
 
   // A rename onto a folder fails and leaves no temporary file behind.
   fs::create_directory(dir / "taken.ini");
@@ -143,15 +119,15 @@ TEST(IniFile, SavesAtomicallyAndReportsFailure) {
   EXPECT_EQ(files, 1);  // "plain" only
 
   // Writing through a symbolic link replaces the file it names.
-  writeFile(dir / "real.ini", "[Params]\nAngle=0\n");
+  writeFileText(dir / "real.ini", "[Params]\nAngle=0\n");
   fs::create_symlink("real.ini", dir / "link.ini");
   ASSERT_TRUE(f.save((dir / "link.ini").string()).ok());
   EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
-  EXPECT_EQ(readFile(dir / "real.ini"), "[Params]\nAngle=90\n");
+  EXPECT_EQ(readFileText(dir / "real.ini"), "[Params]\nAngle=90\n");
 }
 
 TEST(IniFile, MissingFileLoadsEmpty) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   IniFile f = parsed("[P]\nk=v\n");
   EXPECT_FALSE(f.load((dir / "none.ini").string()));
   EXPECT_FALSE(f.hasSection("P"));
@@ -173,11 +149,12 @@ TEST(IniFile, AFolderInTheFilesPlaceLoadsEmptyAndCannotBeSaved) {
 // ---- the preferences ----------------------------------------------------------------------------
 
 TEST(Settings, MissingFileGivesDefaultsAndAFullParamsSection) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
+  const std::string folder = dir.path().string() + "/";
   Settings s;
-  s.openFolder = dir.folder();
+  s.openFolder = folder;
   loadSettingsFile((dir / "Vorlino.ini").string(), s);
-  EXPECT_EQ(s.openFolder, dir.folder());
+  EXPECT_EQ(s.openFolder, folder);
   EXPECT_EQ(s.saveFolder, "");
   EXPECT_FALSE(s.maximized);
   EXPECT_EQ(s.maskPath, "");
@@ -205,10 +182,10 @@ TEST(Settings, MissingFileGivesDefaultsAndAFullParamsSection) {
 }
 
 TEST(Settings, EveryKeyRoundTripsInTableOrder) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   fs::create_directory(dir / "open");
   fs::create_directory(dir / "save");
-  writeFile(dir / "mask.bmp", "BM");
+  writeFileText(dir / "mask.bmp", "BM");
   Settings s;
   s.openFolder = (dir / "open").string();
   s.saveFolder = (dir / "save").string();
@@ -227,7 +204,7 @@ TEST(Settings, EveryKeyRoundTripsInTableOrder) {
   ASSERT_TRUE(saveSettingsFile(path, s).ok());
 
   // Keys appear in the table's order.
-  const std::string text = readFile(path);
+  const std::string text = readFileText(path);
   std::size_t last = 0;
   for (const SettingKey& k : kSettingKeys) {
     const std::size_t at = text.find("\n" + std::string(k.key) + "=");
@@ -258,7 +235,7 @@ TEST(Settings, EveryKeyRoundTripsInTableOrder) {
 }
 
 TEST(Settings, ReadingRulesForUnusableValues) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   const IniFile f = parsed("[Params]\nOuvrir=" + (dir / "gone").string() +
                            "\nEnregistrer=ERR!\nAgrandir=oui\n"
                            "Masque=" +
@@ -393,7 +370,7 @@ TEST(RecentFiles, AccentedLettersCompareWithoutCase) {
 // ---- where things live --------------------------------------------------------------------------
 
 TEST(AppPaths, SettingsBesideAWritableProgramElseInTheConfigFolder) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   fs::create_directory(dir / "bin");
   const std::string bin = (dir / "bin").string() + "/";
   EXPECT_EQ(settingsPathFor(bin, "/xdg", "/home/u"), bin + "Vorlino.ini");
@@ -415,9 +392,9 @@ TEST(AppPaths, SettingsBesideAWritableProgramElseInTheConfigFolder) {
 }
 
 TEST(AppPaths, ExistingSettingsFileBesideTheProgramWins) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   fs::create_directory(dir / "bin");
-  writeFile(dir / "bin/Vorlino.ini", "[Params]\n");
+  writeFileText(dir / "bin/Vorlino.ini", "[Params]\n");
   const std::string bin = (dir / "bin").string();  // no trailing separator
   EXPECT_EQ(settingsPathFor(bin, "/xdg", "/h"), bin + "/Vorlino.ini");
   if (::geteuid() != 0) {
@@ -428,7 +405,7 @@ TEST(AppPaths, ExistingSettingsFileBesideTheProgramWins) {
 }
 
 TEST(AppPaths, MasksBesideTheProgramThenInstalledThenProgramFolder) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   fs::create_directories(dir / "prefix/bin");
   fs::create_directories(dir / "prefix/share/vorlino/Masques");
   const std::string bin = (dir / "prefix/bin").string() + "/";
@@ -443,15 +420,15 @@ TEST(AppPaths, MasksBesideTheProgramThenInstalledThenProgramFolder) {
 }
 
 TEST(AppPaths, UserGuideInstalledOrInTheSourceTree) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   fs::create_directories(dir / "prefix/bin");
   const std::string bin = (dir / "prefix/bin").string() + "/";
   EXPECT_EQ(userGuidePath(bin), "");
   fs::create_directories(dir / "docs");
-  writeFile(dir / "docs/guide.html", "<html>");
+  writeFileText(dir / "docs/guide.html", "<html>");
   EXPECT_EQ(userGuidePath(bin), (dir / "docs/guide.html").string());
   fs::create_directories(dir / "prefix/share/doc/vorlino");
-  writeFile(dir / "prefix/share/doc/vorlino/guide.html", "<html>");
+  writeFileText(dir / "prefix/share/doc/vorlino/guide.html", "<html>");
   EXPECT_EQ(userGuidePath(bin), (dir / "prefix/share/doc/vorlino/guide.html").string());
 }
 

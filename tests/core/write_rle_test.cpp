@@ -161,7 +161,7 @@ TEST(WriteRleTest, FileVariantWritesTheSameBytes) {
   test::ScratchFolder folder;
   const Bitmap b = test::randomBitmap(7, 7, 1, 8);
   ASSERT_TRUE(WriteRleFile(b, folder.file("a.rle")).ok());
-  EXPECT_EQ(test::readFile(folder.file("a.rle")), encode(b));
+  EXPECT_EQ(test::readFileBytes(folder.file("a.rle")), encode(b));
 }
 
 }  // namespace

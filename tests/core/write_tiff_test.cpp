@@ -116,7 +116,7 @@ TEST(WriteTiffTest, FileVariantWritesTheSameBytes) {
   test::ScratchFolder folder;
   const Bitmap b = test::randomBitmap(17, 9, 4);
   ASSERT_TRUE(WriteTiffFile(b, folder.file("a.tif")).ok());
-  EXPECT_EQ(test::readFile(folder.file("a.tif")), encode(b));
+  EXPECT_EQ(test::readFileBytes(folder.file("a.tif")), encode(b));
   EXPECT_EQ(WriteTiffFile(b, folder.file("missing/a.tif")).error, CodecError::ceIo);
 }
 

@@ -1,5 +1,5 @@
-// Helpers for the writer tests: a scratch folder, file access and an independent reader (Pillow,
-// through Debian's Python) to decode what the writers produce.
+// Helpers for the writer tests: reading little- and big-endian fields, and independent readers
+// (Pillow through Debian's Python, ImageMagick) to decode what the writers produce.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -20,48 +19,9 @@
 
 #include "bitmap/bitmap.h"
 #include "imagefile/codec.h"
+#include "test_support.h"
 
 namespace vorlino::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "vorlino_writers_XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-  // Names of the entries in the folder.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_))
-      names.push_back(e.path().filename().string());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::vector<std::uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
 
 inline std::uint32_t le16(const std::vector<std::uint8_t>& b, std::size_t at) {
   return b.at(at) | (std::uint32_t{b.at(at + 1)} << 8);
@@ -125,7 +85,7 @@ inline std::optional<DecodedImage> readWithPillow(const std::string& path) {
   const int status = std::system(command.c_str());
   std::remove(scriptPath.c_str());
   if (status != 0) return std::nullopt;
-  std::vector<std::uint8_t> bytes = readFile(out);
+  std::vector<std::uint8_t> bytes = readFileBytes(out);
   std::remove(out.c_str());
   auto newline = std::find(bytes.begin(), bytes.end(), '\n');
   if (newline == bytes.end()) return std::nullopt;
@@ -153,7 +113,7 @@ inline std::optional<std::vector<std::uint8_t>> readWithImageMagick(const std::s
   const std::string command =
       std::string(kImageMagick) + " '" + path + "' -depth 8 'rgb:" + out + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return std::nullopt;
-  std::vector<std::uint8_t> bytes = readFile(out);
+  std::vector<std::uint8_t> bytes = readFileBytes(out);
   std::remove(out.c_str());
   return bytes;
 }
@@ -162,7 +122,7 @@ inline std::optional<std::vector<std::uint8_t>> readWithImageMagick(const std::s
 inline std::optional<DecodedImage> decodeBytes(const ScratchFolder& folder, const std::string& name,
                                                const ByteWriter& bytes) {
   const std::string path = folder.file(name);
-  writeFile(path, bytes.bytes());
+  writeFileBytes(path, bytes.bytes());
   return readWithPillow(path);
 }
 

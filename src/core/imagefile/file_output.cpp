@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,10 +60,12 @@ CodecResult writeReplacing(const std::string& fileName, const std::vector<std::u
   if (base.size() > 200) base.resize(200);  // room for the suffix within a name's length limit
 
   TemporaryFile temp;
-  static unsigned counter = 0;
+  // Shared by the threads that frame a folder: each save takes its own number.
+  static std::atomic<unsigned> counter{0};
   for (int attempt = 0; temp.fd < 0; ++attempt) {
     char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()), ++counter);
+    std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()),
+                  counter.fetch_add(1) + 1);
     std::string path = folder + "." + base + suffix;
     // 0666 less the umask, as for any newly created file.
     temp.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

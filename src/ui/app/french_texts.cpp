@@ -40,6 +40,7 @@ constexpr Text kTexts[] = {
     {"QFileDialog", "&New Folder", "&Nouveau dossier"},
     {"QFileDialog", "New Folder", "Nouveau dossier"},
     {"QFileDialog", "Directory:", "Dossier :"},
+    {"QFileDialog", "Directories", "Dossiers"},
     {"QFileDialog", "All Files (*)", "Tous les fichiers (*)"},
     {"QFileDialog", "My Computer", "Ordinateur"},
     {"QFileDialog", "Computer", "Ordinateur"},

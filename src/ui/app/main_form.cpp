@@ -169,6 +169,7 @@ void TMainForm::CreateMenus() {
   MenuAction = menuBar()->addMenu(QStringLiteral("Action"));
   MenuAction->setObjectName(QStringLiteral("MenuAction"));
   MenuActionMasque = item(MenuAction, "MenuActionMasque", "Appliquer le masque", "Ctrl+M");
+  MenuActionDossier = item(MenuAction, "MenuActionDossier", "Appliquer à un dossier...", nullptr);
   MenuAction->addSeparator();
   MenuActionRedim = item(MenuAction, "MenuActionRedim", "Taille de l'image...", "Ctrl+T");
 
@@ -186,6 +187,7 @@ void TMainForm::CreateMenus() {
   Bind(MenuEditionCopier, &QAction::triggered, &TMainForm::MenuEditionCopierClick);
   Bind(MenuEditionColler, &QAction::triggered, &TMainForm::MenuEditionCollerClick);
   Bind(MenuActionMasque, &QAction::triggered, &TMainForm::MenuActionMasqueClick);
+  Bind(MenuActionDossier, &QAction::triggered, &TMainForm::MenuActionDossierClick);
   Bind(MenuActionRedim, &QAction::triggered, &TMainForm::MenuActionRedimClick);
   Bind(MenuApropos, &QAction::triggered, &TMainForm::MenuAproposClick);
 

@@ -32,6 +32,7 @@ namespace vorlino {
 struct Settings;
 class TAnnulerForm;
 class TAProposForm;
+class TBatchForm;
 class TImprForm;
 class TClickPanel;
 class TColorEdit;
@@ -74,6 +75,9 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   void OpenImage(const QString& fileName, bool remember);
   void LoadMask(const QString& fileName);
   void LayoutMaskPreview();
+  // The side panel's settings as "Appliquer le masque" reads them.
+  MaskOptions CurrentMaskOptions() const;
+  BlendOptions CurrentBlendOptions() const;
   std::optional<vorlino::Bitmap> BuildMask();
   void ApplyMask();
   // "Enregistrer sous...": the save result (above 0 saved, 0 cancelled, below 0 failed).
@@ -126,6 +130,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   void MenuEditionCopierClick();
   void MenuEditionCollerClick();
   void MenuActionMasqueClick();
+  void MenuActionDossierClick();
   void MenuActionRedimClick();
   void MenuAproposClick();
   void BtnUndoClick();
@@ -203,6 +208,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QAction* MenuEditionCopier = nullptr;
   QAction* MenuEditionColler = nullptr;
   QAction* MenuActionMasque = nullptr;
+  QAction* MenuActionDossier = nullptr;
   QAction* MenuActionRedim = nullptr;
   QAction* MenuApropos = nullptr;
 
@@ -231,6 +237,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   TAProposForm* aproposForm_ = nullptr;
   TJPGCompressForm* jpgCompressForm_ = nullptr;
   TRedimForm* redimForm_ = nullptr;
+  TBatchForm* batchForm_ = nullptr;  // created at first use, kept for the session's choices
 };
 
 // The busy state for the time of a scope: entered at construction, left however the scope ends.

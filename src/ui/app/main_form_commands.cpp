@@ -86,6 +86,7 @@ void TMainForm::UpdateCommands() {
   BtnRotation->setEnabled(hasMask);
   MenuActionMasque->setEnabled(hasMask && hasImage);
   BtnAction->setEnabled(hasMask && hasImage);
+  MenuActionDossier->setEnabled(hasMask);  // the photos come from the folder
   for (QWidget* w : {static_cast<QWidget*>(BtnRedim), static_cast<QWidget*>(BtnSauver),
                      static_cast<QWidget*>(BtnImprimer), static_cast<QWidget*>(CmbZoom)}) {
     w->setEnabled(hasImage);

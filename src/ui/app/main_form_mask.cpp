@@ -12,6 +12,7 @@
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
 #include "controls/spin2.h"
+#include "dialogs/batch_form.h"
 #include "imagefile/load_image.h"
 #include "view/my_graphic.h"
 
@@ -58,14 +59,25 @@ void TMainForm::LayoutMaskPreview() {
   ImgMasque->PictureChanged();
 }
 
-std::optional<Bitmap> TMainForm::BuildMask() {
+MaskOptions TMainForm::CurrentMaskOptions() const {
   MaskOptions options;
   options.fit = RdbAjuster->isChecked();
   options.soften = ChbFlou->isChecked();
   options.twoTone = ChbBichromie->isChecked();
   options.format = ResultFormat();
+  return options;
+}
+
+BlendOptions TMainForm::CurrentBlendOptions() const {
+  BlendOptions blend;
+  blend.opacity = EdiOpacite->Value();
+  blend.colour = ColorEdit->color();
+  return blend;
+}
+
+std::optional<Bitmap> TMainForm::BuildMask() {
   const Bitmap& photo = WorkingBitmap();
-  return BuildMaskBitmap(maskPicture_, photo.width(), photo.height(), options);
+  return BuildMaskBitmap(maskPicture_, photo.width(), photo.height(), CurrentMaskOptions());
 }
 
 void TMainForm::ApplyMask() {
@@ -74,10 +86,7 @@ void TMainForm::ApplyMask() {
   const std::optional<Bitmap> mask = BuildMask();
   if (!mask) return;
   const TResultFormat format = ResultFormat();
-  BlendOptions blend;
-  blend.opacity = EdiOpacite->Value();
-  blend.colour = ColorEdit->color();
-  ApplyMaskBitmap(WorkingBitmap(), *mask, format, blend);
+  ApplyMaskBitmap(WorkingBitmap(), *mask, format, CurrentBlendOptions());
   SetResultTransparent(format == rfTransparent);
 }
 
@@ -89,6 +98,12 @@ void TMainForm::MenuActionMasqueClick() {
     throw;
   }
   imageView_->BitmapChanged();
+}
+
+void TMainForm::MenuActionDossierClick() {
+  if (maskPicture_.empty()) return;
+  if (batchForm_ == nullptr) batchForm_ = new TBatchForm(this);
+  batchForm_->Execute(maskPicture_, {CurrentMaskOptions(), CurrentBlendOptions(), JpegOptions{}});
 }
 
 }  // namespace vorlino

@@ -1,0 +1,303 @@
+#include "dialogs/batch_form.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <optional>
+#include <set>
+
+#include "app/batch_runner.h"
+#include "dialogs/batch_progress.h"
+#include "dialogs/jpg_compress.h"
+#include "dialogs/modal.h"
+#include "imagefile/load_image.h"
+#include "imagefile/save_image.h"
+#include "prompts/prompts.h"
+
+namespace vorlino {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kShownFailures = 20;
+
+fs::path ToPath(const QString& name) {
+  return fs::path(name.toStdString());
+}
+
+void ShowError(const QString& text) {
+  prompts().message(MessageKind::mkError, "Erreur", text.toStdString(), MessageButtons::mbOk);
+}
+
+// The extension a row of the save formats writes: the first of its list.
+std::string FirstExtension(int row) {
+  const std::string list = kSaveFormats[row].extensions;
+  return list.substr(0, list.find(';'));
+}
+
+fs::path Canonical(const fs::path& p) {
+  std::error_code ec;
+  fs::path c = fs::weakly_canonical(p, ec);
+  return ec ? p.lexically_normal() : c;
+}
+
+}  // namespace
+
+QString BatchSummaryText(const TBatchSummary& summary) {
+  QString text = QString::asprintf("%d photos encadrées, %d échecs", summary.done, summary.failed);
+  if (summary.skipped > 0)
+    text += QString::asprintf("\n%d photos laissées telles quelles : le fichier existait déjà",
+                              summary.skipped);
+  if (summary.cancelled) {
+    const int left = summary.total - summary.done - summary.skipped - summary.failed;
+    text += QString::asprintf("\nTraitement annulé : %d photos non traitées", left);
+  }
+  if (!summary.failures.isEmpty()) {
+    text += QStringLiteral("\n\nÉchecs :");
+    const int shown = std::min<int>(summary.failures.size(), kShownFailures);
+    for (int i = 0; i < shown; ++i) text += QStringLiteral("\n") + summary.failures[i];
+    if (summary.failures.size() > shown)
+      text += QString::asprintf("\n... et %d autres", int(summary.failures.size()) - shown);
+  }
+  return text;
+}
+
+TBatchForm::TBatchForm(QWidget* parent, TJPGCompressForm* jpegForm)
+    : QDialog(parent), jpegForm_(jpegForm) {
+  setObjectName(QStringLiteral("BatchForm"));
+  setWindowTitle(QStringLiteral("Appliquer à un dossier"));
+  setFont(DialogFont());
+
+  auto folderRow = [this](QLabel*& label, QLineEdit*& edit, QToolButton*& browse,
+                          const char* labelName, const char* caption, const char* editName,
+                          const char* buttonName, const char* hint) {
+    label = new QLabel(QString::fromUtf8(caption), this);
+    label->setObjectName(QString::fromLatin1(labelName));
+    edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(editName));
+    edit->setMinimumWidth(300);
+    label->setBuddy(edit);
+    browse = new QToolButton(this);
+    browse->setObjectName(QString::fromLatin1(buttonName));
+    browse->setText(QStringLiteral("..."));
+    browse->setToolTip(QString::fromUtf8(hint));
+    QLineEdit* target = edit;
+    const QString title = QString::fromUtf8(hint);
+    connect(browse, &QToolButton::clicked, this,
+            [this, target, title] { BrowseFolder(target, title); });
+  };
+  folderRow(LEntree, EdiEntree, BEntree, "LEntree", "Dossier des &photos :", "EdiEntree", "BEntree",
+            "Choisir le dossier des photos");
+  folderRow(LSortie, EdiSortie, BSortie, "LSortie", "Dossier des &résultats :", "EdiSortie",
+            "BSortie", "Choisir le dossier des résultats");
+
+  LFormat = new QLabel(QStringLiteral("&Format :"), this);
+  LFormat->setObjectName(QStringLiteral("LFormat"));
+  CmbFormat = new QComboBox(this);
+  CmbFormat->setObjectName(QStringLiteral("CmbFormat"));
+  LFormat->setBuddy(CmbFormat);
+  CmbFormat->addItem(QStringLiteral("Format d'origine"), -1);
+  for (int row = 0; row < kSaveFormatCount; ++row) {
+    QString extensions = QString::fromLatin1(kSaveFormats[row].extensions);
+    extensions.replace(QLatin1Char(';'), QStringLiteral(", "));
+    CmbFormat->addItem(
+        QString::fromUtf8(kSaveFormats[row].description) + QStringLiteral(" (") + extensions + ')',
+        row);
+  }
+
+  CBSousDossiers = new QCheckBox(QStringLiteral("Inclure les &sous-dossiers"), this);
+  CBSousDossiers->setObjectName(QStringLiteral("CBSousDossiers"));
+  CBRemplacer = new QCheckBox(QStringLiteral("Remplacer les fichiers &existants"), this);
+  CBRemplacer->setObjectName(QStringLiteral("CBRemplacer"));
+
+  BOk = new QPushButton(OkGlyph(), QStringLiteral("Ok"), this);
+  BOk->setObjectName(QStringLiteral("BOk"));
+  BOk->setDefault(true);
+  connect(BOk, &QPushButton::clicked, this, &TBatchForm::BOkClick);
+  BAnnuler = new QPushButton(CancelGlyph(), QStringLiteral("Annuler"), this);
+  BAnnuler->setObjectName(QStringLiteral("BAnnuler"));
+  connect(BAnnuler, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(LEntree, 0, 0);
+  grid->addWidget(EdiEntree, 0, 1);
+  grid->addWidget(BEntree, 0, 2);
+  grid->addWidget(LSortie, 1, 0);
+  grid->addWidget(EdiSortie, 1, 1);
+  grid->addWidget(BSortie, 1, 2);
+  grid->addWidget(LFormat, 2, 0);
+  grid->addWidget(CmbFormat, 2, 1, 1, 2);
+  grid->addWidget(CBSousDossiers, 3, 1, 1, 2);
+  grid->addWidget(CBRemplacer, 4, 1, 1, 2);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(BOk);
+  buttons->addWidget(BAnnuler);
+  auto* column = new QVBoxLayout(this);
+  column->addLayout(grid);
+  column->addSpacing(8);
+  column->addLayout(buttons);
+  setFixedSize(sizeHint());
+}
+
+TBatchForm::~TBatchForm() = default;
+
+TJPGCompressForm& TBatchForm::JpegForm() {
+  if (jpegForm_ == nullptr) jpegForm_ = new TJPGCompressForm(this);
+  return *jpegForm_;
+}
+
+void TBatchForm::BrowseFolder(QLineEdit* edit, const QString& caption) {
+  QFileDialog dialog(this, caption, edit->text());
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
+  dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Dossier :"));
+  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choisir"));
+  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  edit->setText(dialog.selectedFiles().constFirst());
+}
+
+void TBatchForm::ShowChoices() {
+  EdiEntree->setText(choices_.input);
+  EdiSortie->setText(choices_.output);
+  CmbFormat->setCurrentIndex(std::max(0, CmbFormat->findData(choices_.format)));
+  CBSousDossiers->setChecked(choices_.recursive);
+  CBRemplacer->setChecked(choices_.overwrite);
+}
+
+TBatchChoices TBatchForm::ReadChoices() const {
+  TBatchChoices c;
+  c.input = EdiEntree->text().trimmed();
+  c.output = EdiSortie->text().trimmed();
+  c.format = CmbFormat->currentData().toInt();
+  c.recursive = CBSousDossiers->isChecked();
+  c.overwrite = CBRemplacer->isChecked();
+  return c;
+}
+
+bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
+  std::error_code ec;
+  const fs::path input = ToPath(choices.input);
+  if (choices.input.isEmpty() || !fs::is_directory(input, ec)) {
+    ShowError(QStringLiteral("Le dossier des photos \"%1\" n'existe pas.").arg(choices.input));
+    return false;
+  }
+  if (choices.output.isEmpty()) {
+    ShowError(QStringLiteral("Choisissez le dossier des résultats."));
+    return false;
+  }
+  const fs::path output = ToPath(choices.output);
+  if (fs::exists(output, ec) && !fs::is_directory(output, ec)) {
+    ShowError(QStringLiteral("\"%1\" n'est pas un dossier.").arg(choices.output));
+    return false;
+  }
+  const auto pictures = listPictures(input, choices.recursive);
+  if (pictures.empty()) {
+    prompts().message(
+        MessageKind::mkInformation, "Information",
+        QStringLiteral("Aucune photo à encadrer dans \"%1\".").arg(choices.input).toStdString(),
+        MessageButtons::mbOk);
+    return false;
+  }
+
+  std::optional<std::string> format;
+  if (choices.format >= 0 && choices.format < kSaveFormatCount)
+    format = FirstExtension(choices.format);
+  std::set<fs::path> inputs;
+  for (const auto& picture : pictures) inputs.insert(Canonical(picture.first));
+
+  std::vector<FrameFileJob> jobs;
+  std::set<fs::path> outputs;
+  bool needsJpeg = false;
+  for (const auto& [file, relative] : pictures) {
+    std::string name = frameOutputName(relative, output, format, "", transparent_);
+    // Two photos that differ only by their extension would give the same file: the later ones
+    // keep their extension in their name rather than replace the first one's result.
+    for (int n = 1; outputs.count(Canonical(name)) != 0; ++n) {
+      std::string suffix = "-" + relative.extension().string().substr(std::min<std::size_t>(
+                                     1, relative.extension().string().size()));
+      if (n > 1) suffix += "-" + std::to_string(n);
+      name = frameOutputName(relative, output, format, suffix, transparent_);
+    }
+    const fs::path target = Canonical(name);
+    if (inputs.count(target) != 0) {
+      ShowError(
+          QStringLiteral("Le dossier des résultats contient les photos elles-mêmes : "
+                         "choisissez un autre dossier."));
+      return false;
+    }
+    outputs.insert(target);
+    needsJpeg = needsJpeg || saveFormatOf(name) == SaveFormat::sfJpeg;
+    jobs.push_back({file.string(), std::move(name)});
+  }
+  if (needsJpeg) {
+    int quality = jpeg_.quality;
+    bool progressive = jpeg_.progressive;
+    if (!AskJpegOptions(JpegForm(), quality, progressive)) return false;
+    jpeg_.quality = quality;
+    jpeg_.progressive = progressive;
+  }
+  jobs_ = std::move(jobs);
+  return true;
+}
+
+void TBatchForm::BOkClick() {
+  const TBatchChoices choices = ReadChoices();
+  if (!PrepareJobs(choices)) return;
+  choices_ = choices;
+  accept();
+}
+
+bool TBatchForm::Execute(const Bitmap& maskPicture, const FrameFileSettings& settings,
+                         TBatchSummary* summary) {
+  ShowChoices();
+  jobs_.clear();
+  transparent_ = settings.mask.format == rfTransparent;
+  if (ExecModal(*this) != QDialog::Accepted || jobs_.empty()) return false;
+
+  FrameFileSettings run = settings;
+  run.jpeg = jpeg_;
+  // A system colour is resolved here, on the GUI thread that keeps the system colour table.
+  run.blend.colour = ColorToRGB(run.blend.colour);
+  TBatchRunner runner(maskPicture, run, choices_.overwrite);
+  runner.Start(std::exchange(jobs_, {}));
+  TBatchProgress progress(runner, parentWidget());
+  ExecModal(progress);
+  // Closed early (only a test's script does so): the run was cancelled; wait for the photos
+  // under way so that none is left half done behind the summary.
+  if (runner.Running()) {
+    runner.Cancel();
+    QEventLoop loop;
+    connect(&runner, &TBatchRunner::AllFinished, &loop, &QEventLoop::quit);
+    if (runner.Running()) loop.exec();
+  }
+
+  TBatchSummary result;
+  result.total = runner.Total();
+  result.done = runner.Done();
+  result.skipped = runner.Skipped();
+  result.failed = runner.Failed();
+  result.cancelled = runner.Cancelled() && runner.Finished() < runner.Total();
+  result.failures = runner.Failures();
+  const bool clean = result.failed == 0 && !result.cancelled;
+  prompts().message(clean ? MessageKind::mkInformation : MessageKind::mkWarning,
+                    clean ? "Information" : "Avertissement", BatchSummaryText(result).toStdString(),
+                    MessageButtons::mbOk);
+  if (summary != nullptr) *summary = std::move(result);
+  return true;
+}
+
+}  // namespace vorlino
