@@ -135,7 +135,7 @@ TEST(IniFile, MissingFileLoadsEmpty) {
 }
 
 TEST(IniFile, AFolderInTheFilesPlaceLoadsEmptyAndCannotBeSaved) {
-  TempFolder dir;
+  ScratchFolder dir("vorlino-settings");
   fs::create_directory(dir / "Vorlino.ini");
   IniFile f = parsed("[P]\nk=v\n");
   EXPECT_FALSE(f.load((dir / "Vorlino.ini").string()));  // no exception from the read

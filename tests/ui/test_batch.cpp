@@ -143,6 +143,14 @@ class TestBatch : public QObject {
     return FileBytes(output);
   }
 
+  // A new, empty program folder for each window: no preferences from an earlier test.
+  QString programFolder() {
+    const QString folder = dir_.filePath(QStringLiteral("program%1/").arg(++programFolders_));
+    QDir().mkpath(folder);
+    return folder;
+  }
+  int programFolders_ = 0;
+
   QString freshFolder(const QString& name) {
     const QString path = dir_.filePath(name);
     QDir(path).removeRecursively();
@@ -177,7 +185,7 @@ class TestBatch : public QObject {
 
   void itemFollowsTheMaskNotThePhoto() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     auto* item = child<QAction>(form, "MenuActionDossier");
     QCOMPARE(item->text(), QStringLiteral("Appliquer à un dossier..."));
     const QList<QAction*> actions = child<QMenu>(form, "MenuAction")->actions();
@@ -192,7 +200,7 @@ class TestBatch : public QObject {
   // Original formats, sub-folders, one damaged file; the photo in the window stays as it was.
   void framesEveryPhotoAsTheSharedWorkDoes() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showWithMask(form, script);
     script.openReplies.push_back({true, single_.toStdString(), false});
     child<QAction>(form, "MenuFichierOuvrir")->trigger();
@@ -236,7 +244,7 @@ class TestBatch : public QObject {
   // and the mask turned and inverted as shown.
   void sameResultAsApplyingInTheWindow() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showWithMask(form, script);
     child<QRadioButton>(form, "RdbRepeter")->setChecked(true);
     child<QCheckBox>(form, "ChbBichromie")->setChecked(true);
@@ -264,7 +272,7 @@ class TestBatch : public QObject {
   // A chosen format for all; a transparent result; existing results kept unless "Remplacer".
   void chosenFormatsAndExistingFiles() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showWithMask(form, script);
     child<QComboBox>(form, "CmbFormat")->setCurrentIndex(1);  // "Transparent"
     const QString out = freshFolder(QStringLiteral("out2"));
@@ -305,7 +313,7 @@ class TestBatch : public QObject {
   // JPEG chosen: the quality of the JPEG dialog is used; cancelling that dialog starts nothing.
   void jpegQualityFromTheJpegDialog() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showWithMask(form, script);
     const QString out = freshFolder(QStringLiteral("out3"));
     SetModalHook(Player(Fill{photos_, out, 4, false, false, 0}));  // JPEG dialog cancelled
@@ -326,7 +334,7 @@ class TestBatch : public QObject {
   // Refusals keep the dialog open; the choices are proposed again next time.
   void refusesUnsafeFoldersAndRemembersChoices() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showWithMask(form, script);
     const int before = FilesUnder(photos_).size();
     int tries = 0;
@@ -377,7 +385,7 @@ class TestBatch : public QObject {
   // "Annuler" stops after the photos under way: fewer results, each one complete.
   void cancelStopsEarly() {
     ScriptedPrompts script;
-    TMainForm form;
+    TMainForm form(nullptr, programFolder());
     showWithMask(form, script);
     const QString many = freshFolder(QStringLiteral("many"));
     constexpr int kCount = 48;

@@ -102,7 +102,8 @@ void TMainForm::MenuActionMasqueClick() {
 
 void TMainForm::MenuActionDossierClick() {
   if (maskPicture_.empty()) return;
-  if (batchForm_ == nullptr) batchForm_ = new TBatchForm(this);
+  // The JPEG question is the window's own dialog: the choices made there are proposed again.
+  if (batchForm_ == nullptr) batchForm_ = new TBatchForm(this, jpgCompressForm_);
   batchForm_->Execute(maskPicture_, {CurrentMaskOptions(), CurrentBlendOptions(), JpegOptions{}});
 }
 
