@@ -33,7 +33,7 @@ std::vector<std::uint8_t> randomSamples(std::size_t count, unsigned maxValue, un
 
 // ---- PNG ----------------------------------------------------------------------------------------
 
-struct PngSpec {
+struct PngShape {
   int colorType;
   int bitDepth;
   bool interlaced = false;
@@ -42,7 +42,7 @@ struct PngSpec {
 
 // Writes a PNG whose samples are `samples` (one value per channel, 16-bit ones as two bytes,
 // big-endian), with a palette of 2^depth distinct colours for palette images.
-Bytes writePng(const PngSpec& spec, int width, int height,
+Bytes writePng(const PngShape& shape, int width, int height,
                const std::vector<std::uint16_t>& samples, int channels) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -59,11 +59,11 @@ Bytes writePng(const PngSpec& spec, int width, int height,
       },
       nullptr);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-               spec.bitDepth, spec.colorType,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               shape.bitDepth, shape.colorType,
+               shape.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (spec.colorType == PNG_COLOR_TYPE_PALETTE) {
-    std::vector<png_color> palette(1u << spec.bitDepth);
+  if (shape.colorType == PNG_COLOR_TYPE_PALETTE) {
+    std::vector<png_color> palette(1u << shape.bitDepth);
     for (std::size_t i = 0; i < palette.size(); ++i)
       palette[i] = {static_cast<png_byte>(i * 7 + 1), static_cast<png_byte>(255 - i),
                     static_cast<png_byte>(i * 3)};
@@ -71,14 +71,14 @@ Bytes writePng(const PngSpec& spec, int width, int height,
     png_byte alpha[2] = {0, 128};  // ignored by the reader
     png_set_tRNS(png, info, alpha, 2, nullptr);
   }
-  if (spec.greyKey) {
+  if (shape.greyKey) {
     png_color_16 key{};
     key.gray = 1;
     png_set_tRNS(png, info, nullptr, 0, &key);
   }
   png_write_info(png, info);
-  if (spec.bitDepth < 8) png_set_packing(png);
-  const int bytesPerSample = spec.bitDepth == 16 ? 2 : 1;
+  if (shape.bitDepth < 8) png_set_packing(png);
+  const int bytesPerSample = shape.bitDepth == 16 ? 2 : 1;
   std::vector<std::vector<png_byte>> rows(static_cast<std::size_t>(height));
   std::vector<png_bytep> rowPointers;
   for (int y = 0; y < height; ++y) {
@@ -112,7 +112,7 @@ int channelsOf(int colorType) {
 // Every colour type, bit depth and interlace: depth of the result and every pixel.
 TEST(PngReader, EveryColourTypeAndDepth) {
   const int width = 13, height = 7;
-  const std::vector<PngSpec> specs = {
+  const std::vector<PngShape> shapes = {
       {PNG_COLOR_TYPE_PALETTE, 1},     {PNG_COLOR_TYPE_PALETTE, 2},
       {PNG_COLOR_TYPE_PALETTE, 4},     {PNG_COLOR_TYPE_PALETTE, 8},
       {PNG_COLOR_TYPE_GRAY, 1},        {PNG_COLOR_TYPE_GRAY, 2},
@@ -121,17 +121,17 @@ TEST(PngReader, EveryColourTypeAndDepth) {
       {PNG_COLOR_TYPE_RGB, 16},        {PNG_COLOR_TYPE_GRAY_ALPHA, 8},
       {PNG_COLOR_TYPE_GRAY_ALPHA, 16}, {PNG_COLOR_TYPE_RGBA, 8},
       {PNG_COLOR_TYPE_RGBA, 16},       {PNG_COLOR_TYPE_GRAY, 8, false, true}};
-  for (PngSpec spec : specs) {
+  for (PngShape shape : shapes) {
     for (bool interlaced : {false, true}) {
-      spec.interlaced = interlaced;
-      SCOPED_TRACE(testing::Message() << "colour type " << spec.colorType << ", depth "
-                                      << spec.bitDepth << (interlaced ? ", interlaced" : ""));
-      const int channels = channelsOf(spec.colorType);
-      const unsigned maxValue = (1u << spec.bitDepth) - 1;
-      std::mt19937 rng(static_cast<unsigned>(spec.colorType * 100 + spec.bitDepth));
+      shape.interlaced = interlaced;
+      SCOPED_TRACE(testing::Message() << "colour type " << shape.colorType << ", depth "
+                                      << shape.bitDepth << (interlaced ? ", interlaced" : ""));
+      const int channels = channelsOf(shape.colorType);
+      const unsigned maxValue = (1u << shape.bitDepth) - 1;
+      std::mt19937 rng(static_cast<unsigned>(shape.colorType * 100 + shape.bitDepth));
       std::vector<std::uint16_t> samples(static_cast<std::size_t>(width * height * channels));
       for (auto& s : samples) s = static_cast<std::uint16_t>(rng() % (maxValue + 1));
-      const Bytes file = writePng(spec, width, height, samples, channels);
+      const Bytes file = writePng(shape, width, height, samples, channels);
       ASSERT_FALSE(file.empty());
 
       ByteReader in(file);
@@ -140,13 +140,13 @@ TEST(PngReader, EveryColourTypeAndDepth) {
       ASSERT_TRUE(r.ok()) << r.detail;
       ASSERT_EQ(out.width(), width);
       ASSERT_EQ(out.height(), height);
-      const bool palette = spec.colorType == PNG_COLOR_TYPE_PALETTE;
-      const bool alpha = (spec.colorType & PNG_COLOR_MASK_ALPHA) || spec.greyKey;
-      const int expectedBits = palette ? (spec.bitDepth == 2 ? 8 : spec.bitDepth) : alpha ? 32 : 24;
+      const bool palette = shape.colorType == PNG_COLOR_TYPE_PALETTE;
+      const bool alpha = (shape.colorType & PNG_COLOR_MASK_ALPHA) || shape.greyKey;
+      const int expectedBits = palette ? (shape.bitDepth == 2 ? 8 : shape.bitDepth) : alpha ? 32 : 24;
       ASSERT_EQ(out.bitsPerPixel(), expectedBits);
       // Sample to byte: low depths are scaled up, 16 bits keep their high byte.
       auto toByte = [&](std::uint16_t v) {
-        if (spec.bitDepth == 16) return static_cast<int>(v >> 8);
+        if (shape.bitDepth == 16) return static_cast<int>(v >> 8);
         return static_cast<int>(v * (255 / maxValue));
       };
       for (int y = 0; y < height; ++y) {
@@ -157,19 +157,19 @@ TEST(PngReader, EveryColourTypeAndDepth) {
             continue;
           }
           const std::uint8_t* p = out.row(y) + x * (expectedBits / 8);
-          const bool grey = (spec.colorType & PNG_COLOR_MASK_COLOR) == 0;
+          const bool grey = (shape.colorType & PNG_COLOR_MASK_COLOR) == 0;
           const int red = toByte(samples[i]);
           const int green = grey ? red : toByte(samples[i + 1]);
           const int blue = grey ? red : toByte(samples[i + 2]);
           ASSERT_EQ(p[0], blue) << x << "," << y;
           ASSERT_EQ(p[1], green) << x << "," << y;
           ASSERT_EQ(p[2], red) << x << "," << y;
-          if (spec.greyKey) ASSERT_EQ(p[3], samples[i] == 1 ? 0 : 255);
-          if (alpha && !spec.greyKey) ASSERT_EQ(p[3], toByte(samples[i + channels - 1]));
+          if (shape.greyKey) ASSERT_EQ(p[3], samples[i] == 1 ? 0 : 255);
+          if (alpha && !shape.greyKey) ASSERT_EQ(p[3], toByte(samples[i + channels - 1]));
         }
       }
       if (palette)
-        for (std::size_t i = 0; i < (1u << spec.bitDepth); ++i)
+        for (std::size_t i = 0; i < (1u << shape.bitDepth); ++i)
           ASSERT_EQ(out.palette()[i], (PaletteColor{static_cast<std::uint8_t>(i * 3),
                                                     static_cast<std::uint8_t>(255 - i),
                                                     static_cast<std::uint8_t>(i * 7 + 1), 0}));
@@ -219,7 +219,7 @@ struct JpegSpec {
 
 // Compresses interleaved samples at quality 100 with libjpeg's defaults (an Adobe marker for CMYK,
 // whose samples libjpeg stores as given: the inverted convention).
-Bytes writeJpeg(const JpegSpec& spec, int width, int height,
+Bytes writeJpeg(const JpegSpec& shape, int width, int height,
                 const std::vector<std::uint8_t>& samples) {
   jpeg_compress_struct c{};
   jpeg_error_mgr err{};
@@ -230,16 +230,16 @@ Bytes writeJpeg(const JpegSpec& spec, int width, int height,
   jpeg_mem_dest(&c, &buffer, &size);
   c.image_width = static_cast<JDIMENSION>(width);
   c.image_height = static_cast<JDIMENSION>(height);
-  c.input_components = spec.components;
-  c.in_color_space = spec.space;
+  c.input_components = shape.components;
+  c.in_color_space = shape.space;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, 100, TRUE);
   for (int i = 0; i < c.num_components; ++i)
     c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  if (spec.progressive) jpeg_simple_progression(&c);
+  if (shape.progressive) jpeg_simple_progression(&c);
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < c.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(samples.data() + c.next_scanline * width * spec.components);
+    JSAMPROW row = const_cast<JSAMPROW>(samples.data() + c.next_scanline * width * shape.components);
     jpeg_write_scanlines(&c, &row, 1);
   }
   jpeg_finish_compress(&c);
@@ -261,16 +261,16 @@ std::vector<std::uint8_t> smoothSamples(int width, int height, int components) {
 
 TEST(JpegReader, GreyRgbCmykBaselineAndProgressive) {
   const int width = 37, height = 21;
-  const std::vector<JpegSpec> specs = {{JCS_GRAYSCALE, 1},
+  const std::vector<JpegSpec> shapes = {{JCS_GRAYSCALE, 1},
                                        {JCS_RGB, 3},
                                        {JCS_CMYK, 4},
                                        {JCS_GRAYSCALE, 1, true},
                                        {JCS_RGB, 3, true}};
-  for (const JpegSpec& spec : specs) {
+  for (const JpegSpec& shape : shapes) {
     SCOPED_TRACE(testing::Message()
-                 << "components " << spec.components << (spec.progressive ? ", progressive" : ""));
-    const auto samples = smoothSamples(width, height, spec.components);
-    const Bytes file = writeJpeg(spec, width, height, samples);
+                 << "components " << shape.components << (shape.progressive ? ", progressive" : ""));
+    const auto samples = smoothSamples(width, height, shape.components);
+    const Bytes file = writeJpeg(shape, width, height, samples);
     ByteReader in(file);
     Bitmap out;
     const CodecResult r = readJpeg(in, out, DecodeLimits{});
@@ -282,11 +282,11 @@ TEST(JpegReader, GreyRgbCmykBaselineAndProgressive) {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         const std::uint8_t* s =
-            &samples[static_cast<std::size_t>((y * width + x) * spec.components)];
+            &samples[static_cast<std::size_t>((y * width + x) * shape.components)];
         int rgb[3];
-        if (spec.components == 1) {
+        if (shape.components == 1) {
           rgb[0] = rgb[1] = rgb[2] = s[0];
-        } else if (spec.components == 3) {
+        } else if (shape.components == 3) {
           rgb[0] = s[0], rgb[1] = s[1], rgb[2] = s[2];
         } else {  // stored inverted: each stored value is 255 - ink
           for (int c = 0; c < 3; ++c) rgb[c] = s[c] * s[3] / 255;
@@ -468,21 +468,21 @@ struct TiffSpec {
 
 // Writes a TIFF through libtiff into a temporary file and returns its bytes. `rows` holds the
 // packed sample rows as they go into the file.
-Bytes writeTiff(const TiffSpec& spec, int width, int height, const std::vector<Bytes>& rows) {
+Bytes writeTiff(const TiffSpec& shape, int width, int height, const std::vector<Bytes>& rows) {
   const test::ScratchFolder folder("vorlino_tiff");
   const auto path = folder / "t.tif";
   TIFF* tif = TIFFOpen(path.c_str(), "w");
   if (!tif) return {};
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
   TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
-  TIFFSetField(tif, TIFFTAG_ORIENTATION, spec.orientation);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, shape.bitsPerSample);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, shape.samplesPerPixel);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, shape.photometric);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, shape.compression);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, shape.orientation);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  if (spec.photometric == PHOTOMETRIC_PALETTE) {
-    std::vector<std::uint16_t> r(1u << spec.bitsPerSample), g(r.size()), b(r.size());
+  if (shape.photometric == PHOTOMETRIC_PALETTE) {
+    std::vector<std::uint16_t> r(1u << shape.bitsPerSample), g(r.size()), b(r.size());
     for (std::size_t i = 0; i < r.size(); ++i) {
       r[i] = static_cast<std::uint16_t>(257 * (i * 13 % 256));
       g[i] = static_cast<std::uint16_t>(257 * (255 - i));
@@ -490,11 +490,11 @@ Bytes writeTiff(const TiffSpec& spec, int width, int height, const std::vector<B
     }
     TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
   }
-  if (spec.tiled) {
+  if (shape.tiled) {
     TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16u);
     TIFFSetField(tif, TIFFTAG_TILELENGTH, 16u);
     const tmsize_t tileBytes = TIFFTileSize(tif);
-    const std::size_t pixelBytes = spec.samplesPerPixel * spec.bitsPerSample / 8u;
+    const std::size_t pixelBytes = shape.samplesPerPixel * shape.bitsPerSample / 8u;
     for (int ty = 0; ty < height; ty += 16)
       for (int tx = 0; tx < width; tx += 16) {
         Bytes tile(static_cast<std::size_t>(tileBytes), 0);
@@ -562,7 +562,7 @@ TEST(TiffReader, RgbTilesSixteenBitsAndOrientation) {
   const int width = 37, height = 19;
   const auto pixels = packedRows(width, height, 8, 3, 1);
   struct Case {
-    TiffSpec spec;
+    TiffSpec shape;
     std::vector<Bytes> rows;
   };
   std::vector<Bytes> rgb16;
@@ -580,9 +580,9 @@ TEST(TiffReader, RgbTilesSixteenBitsAndOrientation) {
         Case{{PHOTOMETRIC_RGB, 8, 3, COMPRESSION_DEFLATE, ORIENTATION_TOPLEFT, true}, pixels},
         Case{{PHOTOMETRIC_RGB, 16, 3}, rgb16},
         Case{{PHOTOMETRIC_RGB, 8, 3, COMPRESSION_NONE, ORIENTATION_BOTLEFT}, flipped}}) {
-    SCOPED_TRACE(testing::Message() << "bits " << c.spec.bitsPerSample << ", tiled " << c.spec.tiled
-                                    << ", orientation " << c.spec.orientation);
-    const Bytes file = writeTiff(c.spec, width, height, c.rows);
+    SCOPED_TRACE(testing::Message() << "bits " << c.shape.bitsPerSample << ", tiled " << c.shape.tiled
+                                    << ", orientation " << c.shape.orientation);
+    const Bytes file = writeTiff(c.shape, width, height, c.rows);
     ByteReader in(file);
     Bitmap out;
     const CodecResult r = readTiff(in, out, DecodeLimits{});
