@@ -26,6 +26,24 @@ Bitmap paletteTo8Bits(const Bitmap& bitmap);
 // Throws std::bad_alloc.
 Bitmap copyAs24Bits(const Bitmap& bitmap);
 
+// Hands body the bitmap in one of the two forms the short-sided writers (Targa, TIFF) lay out:
+// 8 and 24 bits as they are, 32 bits copied as 24, 1 and 4 bits widened to 8. An empty bitmap
+// writes nothing; a side above 65535 fails.
+template <class Body>
+CodecResult writeAs8Or24Bits(const Bitmap& bitmap, Body&& body) {
+  if (bitmap.empty()) return CodecResult::success();
+  if (CodecResult r = checkShortSides(bitmap); !r.ok()) return r;
+  switch (bitmap.bitsPerPixel()) {
+    case 8:
+    case 24:
+      return body(bitmap);
+    case 32:
+      return body(copyAs24Bits(bitmap));
+    default:
+      return body(paletteTo8Bits(bitmap));
+  }
+}
+
 // Entry `index` of the palette, black past its end.
 PaletteColor paletteEntry(const Bitmap& bitmap, std::size_t index);
 

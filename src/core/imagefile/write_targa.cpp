@@ -71,17 +71,7 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
 
 CodecResult WriteTarga(const Bitmap& bitmap, ByteWriter& out, const TargaOptions&) noexcept {
   return runCodec([&] {
-    if (bitmap.empty()) return CodecResult::success();
-    if (CodecResult r = checkShortSides(bitmap); !r.ok()) return r;
-    switch (bitmap.bitsPerPixel()) {
-      case 8:
-      case 24:
-        return writeTargaBody(bitmap, out);
-      case 32:
-        return writeTargaBody(copyAs24Bits(bitmap), out);
-      default:
-        return writeTargaBody(paletteTo8Bits(bitmap), out);
-    }
+    return writeAs8Or24Bits(bitmap, [&](const Bitmap& b) { return writeTargaBody(b, out); });
   });
 }
 

@@ -147,17 +147,7 @@ CodecResult writeTiffBody(const Bitmap& bitmap, ByteWriter& out) {
 
 CodecResult WriteTiff(const Bitmap& bitmap, ByteWriter& out, const TiffOptions&) noexcept {
   return runCodec([&] {
-    if (bitmap.empty()) return CodecResult::success();
-    if (CodecResult r = checkShortSides(bitmap); !r.ok()) return r;
-    switch (bitmap.bitsPerPixel()) {
-      case 8:
-      case 24:
-        return writeTiffBody(bitmap, out);
-      case 32:
-        return writeTiffBody(copyAs24Bits(bitmap), out);
-      default:
-        return writeTiffBody(paletteTo8Bits(bitmap), out);
-    }
+    return writeAs8Or24Bits(bitmap, [&](const Bitmap& b) { return writeTiffBody(b, out); });
   });
 }
 
