@@ -20,6 +20,13 @@ bool validDepth(int bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 
 
 }  // namespace
 
+void adviseHugePages(void* data, std::size_t bytes) noexcept {
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 PixelBuffer::PixelBuffer(std::size_t bytes) {
   if (bytes == 0) return;
   if (bytes >= kMapThreshold) {

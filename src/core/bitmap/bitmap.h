@@ -26,6 +26,10 @@ struct PaletteColor {
 constexpr Color toColor(PaletteColor p) { return rgb(p.red, p.green, p.blue); }
 constexpr PaletteColor toPaletteColor(Color c) { return {blueOf(c), greenOf(c), redOf(c), 0}; }
 
+// Asks for transparent huge pages on the 2 MiB-aligned part of [data, data + bytes), memory from
+// malloc included: worth it for buffers of several megabytes that are about to be written.
+void adviseHugePages(void* data, std::size_t bytes) noexcept;
+
 // Owner of one pixel block. Large blocks come from the kernel, 2 MiB aligned with transparent
 // huge pages advised: first touch of a 72 MB frame costs a few milliseconds instead of 0.2 s.
 // Fresh blocks are zero-filled.

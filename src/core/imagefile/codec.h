@@ -136,7 +136,12 @@ class ByteWriter {
     const auto* b = static_cast<const std::uint8_t*>(p);
     buf_.insert(buf_.end(), b, b + n);
   }
-  void reserve(std::size_t n) { buf_.reserve(n); }
+  // Room for n bytes in all; a large output gets huge pages, as its first writes would otherwise
+  // fault page by page.
+  void reserve(std::size_t n) {
+    buf_.reserve(n);
+    if (n >= (std::size_t{4} << 20)) adviseHugePages(buf_.data(), buf_.capacity());
+  }
   std::size_t size() const { return buf_.size(); }
   std::vector<std::uint8_t>& bytes() { return buf_; }
   const std::vector<std::uint8_t>& bytes() const { return buf_; }

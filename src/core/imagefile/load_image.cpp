@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
 
 #include "imagefile/format_registry.h"
 #include "prompts/prompts.h"
@@ -17,7 +16,8 @@ bool gReportFailures = true;
 bool gPreview = false;
 
 // The whole file in memory; false when it cannot be opened or read, or is not a regular file.
-bool readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
+// A PixelBuffer rather than a vector: no zero fill, and huge pages for a large file.
+bool readWholeFile(const std::string& name, PixelBuffer& bytes, std::size_t& size) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct Closer {
@@ -26,10 +26,11 @@ bool readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
   } closer{fd};
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
+  size = static_cast<std::size_t>(st.st_size);
+  bytes = PixelBuffer(size);
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    const ssize_t n = ::read(fd, bytes.data() + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;  // an error, or the file shrank while being read
     done += static_cast<std::size_t>(n);
@@ -80,10 +81,11 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
     const std::string ext = fileExtension(fileName);
     const auto kind = ext.empty() ? std::nullopt : fileFormats().decoderFor(ext);
     if (!kind) return CodecResult::fail(CodecError::ceUnsupported, "unknown extension");
-    std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(fileName, bytes))
+    PixelBuffer bytes;
+    std::size_t size = 0;
+    if (!readWholeFile(fileName, bytes, size))
       return CodecResult::fail(CodecError::ceIo, "cannot read the file");
-    ByteReader in(bytes);
+    ByteReader in(bytes.data(), size);
     in.setFileName(fileName);
     const DecoderInfo decoder = decoderInfo(*kind);
     Bitmap pic;
