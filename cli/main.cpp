@@ -1,4 +1,6 @@
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <iostream>
 #include <memory>
 
@@ -12,15 +14,19 @@
 
 namespace {
 
-// Metafiles are drawn with Qt, whose text needs an application object. It costs start-up time,
-// so it is made only when a metafile or a folder (which may hold some) is named.
+// Metafiles are drawn with Qt, whose text needs an application object, made on the main thread
+// before any work starts. It costs a good part of the start-up time (platform plugin, then the
+// font database), so it is made only when a metafile may be read: one is named, a folder is
+// named (it may hold some), or a settings file is (its mask may be one).
 bool mayReadMetafiles(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
-    const std::size_t n = std::strlen(argv[i]);
-    if (n > 4 &&
-        (strcasecmp(argv[i] + n - 4, ".wmf") == 0 || strcasecmp(argv[i] + n - 4, ".emf") == 0))
+    const char* arg = argv[i];
+    const std::size_t n = std::strlen(arg);
+    if (n > 4 && (strcasecmp(arg + n - 4, ".wmf") == 0 || strcasecmp(arg + n - 4, ".emf") == 0))
       return true;
-    if (n > 0 && argv[i][0] != '-' && std::strchr(argv[i], '.') == nullptr) return true;
+    if (std::strcmp(arg, "--settings") == 0) return true;
+    std::error_code error;
+    if (arg[0] != '-' && std::filesystem::is_directory(arg, error)) return true;
   }
   return false;
 }

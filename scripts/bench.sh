@@ -81,8 +81,8 @@ time_cmd pil_quant_nd $PY "$OUT/pil.py" quant "$IN/photo.ppm" none "$OUT/p_qn.bm
 
 # Whole processes on both sides: framing a 24 MP JPEG (decode, Lanczos 3 fit, blend, JPEG q90).
 CLI=build/vorlino-cli
-time_cmd ours_frame $CLI frame "$IN/photo.jpg" --mask "$IN/mask.pgm" -o "$OUT/ours_fr.jpg" --quiet
-time_cmd ours_frame_1t $CLI frame "$IN/photo.jpg" --mask "$IN/mask.pgm" -o "$OUT/ours_fr1.jpg" --quiet --jobs 1
+time_cmd ours_frame $CLI frame "$IN/photo.jpg" --mask "$IN/mask.pgm" -o "$OUT/ours_fr.jpg" --quiet --overwrite
+time_cmd ours_frame_1t $CLI frame "$IN/photo.jpg" --mask "$IN/mask.pgm" -o "$OUT/ours_fr1.jpg" --quiet --jobs 1 --overwrite
 time_cmd im_frame $IM "$IN/photo.jpg" \( "$IN/mask.pgm" -filter Lanczos -resize '6000x4000!' -negate \) \
   -compose Screen -composite -sampling-factor 2x2 -define jpeg:optimize-coding=false -quality 90 "$OUT/im_fr.jpg"
 time_cmd pil_frame $PY "$OUT/pil.py" frame "$IN/photo.jpg" "$IN/mask.pgm" "$OUT/p_fr.jpg"

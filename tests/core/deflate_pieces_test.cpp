@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "parallel/parallel.h"
+#include "test_support.h"
 
 namespace vorlino {
 namespace {
@@ -191,14 +191,6 @@ TEST(DeflateWalkTest, DamagedStreamsAreRejectedWithoutReadingPastTheEnd) {
   }
 }
 
-class WorkerCount {
- public:
-  explicit WorkerCount(int n) { setWorkerCount(n); }
-  ~WorkerCount() { setWorkerCount(0); }
-  WorkerCount(const WorkerCount&) = delete;
-  WorkerCount& operator=(const WorkerCount&) = delete;
-};
-
 TEST(ZlibPiecesTest, JoinedPiecesMakeOneZlibStreamOfTheData) {
   const std::size_t piece = kDeflatePieceBytes;
   for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{1000}, piece - 1, piece,
@@ -221,7 +213,7 @@ TEST(ZlibPiecesTest, BytesDependOnTheDataAloneNotOnTheWorkers) {
   const Bytes in = sample(3 * kDeflatePieceBytes + 4321, Kind::kGrainyRamp, 3);
   Bytes first;
   for (int workers : {1, 2, 3}) {
-    const WorkerCount count(workers);
+    const test::Workers count(workers);
     ZlibPieces z;
     ASSERT_TRUE(zlibCompressPieces(in.data(), in.size(), 7, z));
     if (first.empty())

@@ -2,6 +2,7 @@
 // the very bytes of its single-threaded run, whatever the worker count (more workers than cores
 // included) and whatever the image size.
 #include "parallel/parallel.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -30,14 +31,7 @@
 namespace vorlino {
 namespace {
 
-// Sets the worker count for one test and restores the default afterwards.
-class Workers {
- public:
-  explicit Workers(int n) { setWorkerCount(n); }
-  ~Workers() { setWorkerCount(0); }
-  Workers(const Workers&) = delete;
-  Workers& operator=(const Workers&) = delete;
-};
+using test::Workers;
 
 constexpr int kWorkerCounts[] = {2, 3, 8};
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bitmap/bitmap.h"
+#include "parallel/parallel.h"
 
 namespace vorlino::test {
 
@@ -38,6 +39,15 @@ class ScratchFolder {
 
  private:
   std::filesystem::path path_;
+};
+
+// Sets the worker count for one test and restores the default afterwards.
+class Workers {
+ public:
+  explicit Workers(int n) { setWorkerCount(n); }
+  ~Workers() { setWorkerCount(0); }
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
 };
 
 // tests/data, always there.
