@@ -99,8 +99,9 @@ bool openPhoto(const std::string& name, Bitmap& photo) {
   return true;
 }
 
-bool saveResult(const std::string& name, const Bitmap& working, const JpegOptions& jpeg) {
-  return SaveImageFileWith(name, MakeSaveCopy(working), jpeg) > 0;
+bool saveResult(const std::string& name, Bitmap& working, const JpegOptions& jpeg) {
+  MakeSaveReady(working);
+  return SaveImageFileWith(name, working, jpeg) > 0;
 }
 
 }  // namespace vorlino::cli

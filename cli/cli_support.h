@@ -66,8 +66,9 @@ JpegOptions jpegOptionsOf(const Arguments& a);
 // A failure has shown the program's message.
 bool openPhoto(const std::string& name, Bitmap& photo);
 
-// Saves as "Enregistrer sous..." does: a copy, reduced to a palette when transparent, written with
-// the given JPEG settings. A failure has shown the program's message.
-bool saveResult(const std::string& name, const Bitmap& working, const JpegOptions& jpeg);
+// Saves as "Enregistrer sous..." does: reduced to a palette when transparent, written with the
+// given JPEG settings. The reduction is made in place, as the picture is not used afterwards. A
+// failure has shown the program's message.
+bool saveResult(const std::string& name, Bitmap& working, const JpegOptions& jpeg);
 
 }  // namespace vorlino::cli

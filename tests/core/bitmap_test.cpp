@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "bitmap/checked.h"
@@ -100,6 +102,35 @@ TEST(BitmapTest, LargeBlocksAreZeroFilledAndReleased) {
   EXPECT_EQ(b.row(1999)[8999], 0);
   b.clear();
   EXPECT_TRUE(b.empty());
+}
+
+// Released large blocks are handed out again: one asked to be zero must be zero however dirty it
+// was left, and none may be smaller than asked.
+TEST(BitmapTest, ReusedLargeBlocksAreZeroWhenAskedAndLargeEnough) {
+  constexpr std::size_t kBytes = std::size_t{9} << 20;
+  for (int round = 0; round < 3; ++round) {
+    {
+      PixelBuffer dirty(kBytes, PixelBuffer::Fill::kAny);
+      std::memset(dirty.data(), 0xAB, dirty.capacity());
+    }
+    PixelBuffer clean(kBytes - 4096 * round);
+    ASSERT_GE(clean.capacity(), kBytes - 4096 * round);
+    EXPECT_EQ(std::count(clean.data(), clean.data() + clean.capacity(), 0),
+              static_cast<std::ptrdiff_t>(clean.capacity()));
+  }
+  {
+    Bitmap dirty(2000, 1500, 24);
+    std::memset(dirty.row(0), 0x5C, dirty.byteCount());
+  }
+  const Bitmap fresh(2000, 1500, 24);
+  EXPECT_EQ(std::count(fresh.row(0), fresh.row(0) + fresh.byteCount(), 0),
+            static_cast<std::ptrdiff_t>(fresh.byteCount()));
+  {
+    PixelBuffer small(kBytes, PixelBuffer::Fill::kAny);
+  }
+  PixelBuffer larger(2 * kBytes, PixelBuffer::Fill::kAny);  // the kept 9 MiB block will not do
+  ASSERT_GE(larger.capacity(), 2 * kBytes);
+  larger.data()[2 * kBytes - 1] = 1;  // within the block
 }
 
 TEST(ColorTest, SystemColoursResolveThroughTheTable) {

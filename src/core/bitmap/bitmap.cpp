@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "bitmap/checked.h"
 
@@ -18,6 +20,71 @@ constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
 
 bool validDepth(int bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32; }
 
+// Released large blocks waiting for reuse. Bounded in bytes so that memory given back by a closed
+// photo does not stay held for long: the next blocks of another size push the old ones out.
+constexpr std::size_t kKeptBytes = std::size_t{256} << 20;
+constexpr std::size_t kKeptBlocks = 6;
+
+struct KeptBlock {
+  void* mapping;
+  std::size_t mappedBytes;
+  std::uint8_t* data;
+  std::size_t capacity;
+};
+
+class KeptBlocks {
+ public:
+  // The smallest kept block that holds bytes without wasting more than half as much again.
+  bool take(std::size_t bytes, KeptBlock& out) {
+    const std::lock_guard lock(mutex_);
+    std::size_t best = blocks_.size();
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+      const std::size_t c = blocks_[i].capacity;
+      if (c >= bytes && c - bytes <= bytes / 2 &&
+          (best == blocks_.size() || c < blocks_[best].capacity))
+        best = i;
+    }
+    if (best == blocks_.size()) return false;
+    out = blocks_[best];
+    total_ -= out.mappedBytes;
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(best));
+    return true;
+  }
+
+  void give(const KeptBlock& block) noexcept {
+    std::vector<KeptBlock> dropped;
+    {
+      const std::lock_guard lock(mutex_);
+      try {
+        if (block.mappedBytes <= kKeptBytes) {
+          blocks_.push_back(block);
+          total_ += block.mappedBytes;
+        } else {
+          dropped.push_back(block);
+        }
+        while (total_ > kKeptBytes || blocks_.size() > kKeptBlocks) {  // oldest first
+          dropped.push_back(blocks_.front());
+          total_ -= blocks_.front().mappedBytes;
+          blocks_.erase(blocks_.begin());
+        }
+      } catch (...) {  // no room to note it: give it back now
+        munmap(block.mapping, block.mappedBytes);
+      }
+    }
+    for (const KeptBlock& b : dropped) munmap(b.mapping, b.mappedBytes);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<KeptBlock> blocks_;
+  std::size_t total_ = 0;
+};
+
+KeptBlocks& keptBlocks() {
+  static auto* kept = new KeptBlocks;  // never destroyed: buffers may be released during exit
+  return *kept;
+}
+
 }  // namespace
 
 void adviseHugePages(void* data, std::size_t bytes) noexcept {
@@ -27,9 +94,18 @@ void adviseHugePages(void* data, std::size_t bytes) noexcept {
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
-PixelBuffer::PixelBuffer(std::size_t bytes) {
+PixelBuffer::PixelBuffer(std::size_t bytes, Fill fill) {
   if (bytes == 0) return;
   if (bytes >= kMapThreshold) {
+    KeptBlock kept{};
+    if (keptBlocks().take(bytes, kept)) {
+      mapping_ = kept.mapping;
+      mappedBytes_ = kept.mappedBytes;
+      data_ = kept.data;
+      capacity_ = kept.capacity;
+      if (fill == Fill::kZero) std::memset(data_, 0, capacity_);
+      return;
+    }
     auto total = checkedAdd(bytes, kHugePage);
     if (!total) throw std::bad_alloc();
     void* map = mmap(nullptr, *total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -41,7 +117,8 @@ PixelBuffer::PixelBuffer(std::size_t bytes) {
     mapping_ = map;
     mappedBytes_ = *total;
   } else {
-    data_ = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+    data_ = static_cast<std::uint8_t*>(fill == Fill::kZero ? std::calloc(bytes, 1)
+                                                            : std::malloc(bytes));
     if (!data_) throw std::bad_alloc();
   }
   capacity_ = bytes;
@@ -68,7 +145,7 @@ void PixelBuffer::swap(PixelBuffer& other) noexcept {
 
 void PixelBuffer::release() noexcept {
   if (mapping_) {
-    munmap(mapping_, mappedBytes_);
+    keptBlocks().give(KeptBlock{mapping_, mappedBytes_, data_, capacity_});
   } else {
     std::free(data_);
   }
@@ -117,7 +194,7 @@ void Bitmap::reshape(int width, int height, int bitsPerPixel, bool zero) {
   std::vector<PaletteColor> palette;
   if (bitsPerPixel <= 8) palette.resize(std::size_t{1} << bitsPerPixel);
   if (*bytes > buffer_.capacity()) {
-    PixelBuffer fresh(*bytes);  // zero-filled
+    PixelBuffer fresh(*bytes, zero ? PixelBuffer::Fill::kZero : PixelBuffer::Fill::kAny);
     buffer_.swap(fresh);
   } else if (zero && *bytes > 0) {
     std::memset(buffer_.data(), 0, *bytes);

@@ -32,11 +32,15 @@ void adviseHugePages(void* data, std::size_t bytes) noexcept;
 
 // Owner of one pixel block. Large blocks come from the kernel, 2 MiB aligned with transparent
 // huge pages advised: first touch of a 72 MB frame costs a few milliseconds instead of 0.2 s.
-// Fresh blocks are zero-filled.
+// A few released large blocks are kept for the next ones of about their size, so that a series of
+// photos (a batch, undo steps) does not pay the kernel's page clearing for every one.
 class PixelBuffer {
  public:
+  // kZero: every byte is 0. kAny: the bytes are unspecified, for a block about to be overwritten.
+  enum class Fill { kZero, kAny };
+
   PixelBuffer() = default;
-  explicit PixelBuffer(std::size_t bytes);
+  explicit PixelBuffer(std::size_t bytes, Fill fill = Fill::kZero);
   PixelBuffer(const PixelBuffer&) = delete;
   PixelBuffer& operator=(const PixelBuffer&) = delete;
   PixelBuffer(PixelBuffer&& other) noexcept;

@@ -89,8 +89,8 @@ FrameFileResult frameFile(const FrameFileJob& job, const FrameFileSettings& sett
     ApplyMaskBitmap(photo, *mask, settings.mask.format, settings.blend);
     if (const auto parent = fs::path(job.output).parent_path(); !parent.empty())
       fs::create_directories(parent, ec);
-    const Bitmap copy = MakeSaveCopy(photo);
-    const int written = SaveImageFileWith(job.output, copy, settings.jpeg, false);
+    MakeSaveReady(photo);
+    const int written = SaveImageFileWith(job.output, photo, settings.jpeg, false);
     if (written > 0) return {FrameOutcome::foDone, {}};
     return {FrameOutcome::foFailed, saveFailureMessage(job.output, written == -2)};
   } catch (const std::exception&) {

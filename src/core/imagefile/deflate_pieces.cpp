@@ -271,7 +271,7 @@ bool compressPiece(libdeflate_compressor* compressor, const std::uint8_t* in, st
                    bool first, bool last, ZlibPieces::Piece& piece) {
   const std::size_t lead = first ? 2 : 0;
   const std::size_t bound = libdeflate_deflate_compress_bound(compressor, size);
-  piece.bytes = PixelBuffer(lead + bound + 8);
+  piece.bytes = PixelBuffer(lead + bound + 8, PixelBuffer::Fill::kAny);
   std::uint8_t* out = piece.bytes.data() + lead;
   std::size_t n = libdeflate_deflate_compress(compressor, in, size, out, bound);
   if (n == 0) return false;

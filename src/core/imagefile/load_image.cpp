@@ -27,7 +27,7 @@ bool readWholeFile(const std::string& name, PixelBuffer& bytes, std::size_t& siz
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   size = static_cast<std::size_t>(st.st_size);
-  bytes = PixelBuffer(size);
+  bytes = PixelBuffer(size, PixelBuffer::Fill::kAny);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::read(fd, bytes.data() + done, size - done);

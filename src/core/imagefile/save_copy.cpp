@@ -6,8 +6,12 @@ namespace vorlino {
 
 Bitmap MakeSaveCopy(const Bitmap& working) {
   Bitmap copy = working;
-  if (working.Transparent) ReduceToPalette(copy, 256, 66);
+  MakeSaveReady(copy);
   return copy;
+}
+
+void MakeSaveReady(Bitmap& picture) {
+  if (picture.Transparent) ReduceToPalette(picture, 256, 66);
 }
 
 std::string withGifExtension(const std::string& name) {

@@ -12,6 +12,10 @@ namespace vorlino {
 // A copy of working, reduced to 256 colours (options 66) when working is a transparent result.
 Bitmap MakeSaveCopy(const Bitmap& working);
 
+// The same change made in place, for a picture that is not needed after saving (a batch photo, the
+// result of a command): no copy of a large bitmap.
+void MakeSaveReady(Bitmap& picture);
+
 // name with its extension replaced by ".gif" (or ".gif" appended when it has none); empty stays
 // empty. The extension proposed for a transparent result.
 std::string withGifExtension(const std::string& name);

@@ -110,7 +110,7 @@ CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
   const int tailBits = static_cast<int>((width * static_cast<std::size_t>(depth)) % 8);
   const auto filteredBytes = checkedMul(rowBytes + 1, static_cast<std::size_t>(bitmap.height()));
   if (!filteredBytes) return CodecResult::fail(CodecError::ceTooLarge, "image too large");
-  PixelBuffer filtered(*filteredBytes);
+  PixelBuffer filtered(*filteredBytes, PixelBuffer::Fill::kAny);
   parallelRows(bitmap.height(), static_cast<std::int64_t>(rowBytes), [&](int begin, int end) {
     std::vector<std::uint8_t> raw(rowBytes);
     for (int y = begin; y < end; ++y) {
