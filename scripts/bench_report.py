@@ -51,9 +51,9 @@ for label, pats, target in [
     ("TwoToneBitmap", ["two.?tone"], "-"),
     ("TileBitmap", ["tile"], "-"),
     ("RotateQuarter", ["rotatequarter24"], "-"),
-    ("mask build + apply, fitted", ["frame.*/0$"], "-"),
-    ("mask build + apply, fitted and softened", ["frame.*/1$"], "-"),
-    ("mask build + apply, Transparent", ["frame.*/2$"], "-"),
+    ("mask build + apply, fitted", ["buildandapply.*workers:0/variant:0/"], "-"),
+    ("mask build + apply, fitted and softened", ["buildandapply.*workers:0/variant:1/"], "-"),
+    ("mask build + apply, Transparent", ["buildandapply.*workers:0/variant:2/"], "-"),
     ("TUndoList::Add", ["undoadd"], "-"),
     ("TUndoList undo (exchange)", ["undoexchange"], "-"),
 ]:
