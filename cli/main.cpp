@@ -1,8 +1,8 @@
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <iostream>
 #include <memory>
+#include <system_error>
 
 #include "cli_app.h"
 
