@@ -7,9 +7,14 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyleOptionMenuItem>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
@@ -44,6 +49,15 @@ class ThrowingPrompts : public ScriptedPrompts {
     return ScriptedPrompts::message(kind, caption, text, buttons);
   }
   bool thrown = false;
+};
+
+// The text a menu draws for an item, its key included after a tab.
+struct QMenuProbe : QMenu {
+  static QString textOf(const QMenu* menu, const QAction* item) {
+    QStyleOptionMenuItem option;
+    (menu->*(&QMenuProbe::initStyleOption))(&option, item);
+    return option.text;
+  }
 };
 
 }  // namespace
@@ -83,6 +97,11 @@ class TestMainForm : public QObject {
   void openPhoto(TMainForm& form, ScriptedPrompts& script, const QString& path) {
     script.openReplies.push_back(chosen(path));
     child<QAction>(form, "MenuFichierOuvrir")->trigger();
+  }
+  // Ctrl with key, typed where the keyboard is, as the user would.
+  static void pressKey(TMainForm& form, Qt::Key key) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target != nullptr ? target : &form, key, Qt::ControlModifier);
   }
   void loadMask(TMainForm& form, ScriptedPrompts& script, const QString& path) {
     script.openReplies.push_back(chosen(path));
@@ -432,23 +451,113 @@ class TestMainForm : public QObject {
     child<QToolButton>(form, "BtnAction")->click();
     auto* undoItem = child<QAction>(form, "MenuEditionUndo");
     QCOMPARE(undoItem->text(), QStringLiteral("Annuler"));  // stale until refreshed
-    emit child<QShortcut>(form, "MenuEditionUndoShortcut")->activated();
+    pressKey(form, Qt::Key_Z);
     QCOMPARE(undoItem->text(), QStringLiteral("Annuler Masque"));  // refreshed, then run
     QCOMPARE(form.ModificationCount(), 0);
     QCOMPARE(form.WorkingBitmap().pixel(5, 100), kPhotoColor);
     QCOMPARE(child<QAction>(form, "MenuEditionRedo")->text(), QStringLiteral("Refaire"));
-    emit child<QShortcut>(form, "MenuEditionRedoShortcut")->activated();
+    pressKey(form, Qt::Key_Y);
     QCOMPARE(form.ModificationCount(), 1);
     QCOMPARE(undoItem->text(), QStringLiteral("Annuler"));  // refreshed before the redo ran
 
+    // "Coller" is disabled until its menu is refreshed: the key enables and runs it.
     QApplication::clipboard()->clear();
-    emit child<QShortcut>(form, "MenuEditionCollerShortcut")->activated();
+    pressKey(form, Qt::Key_V);
     QVERIFY(!child<QAction>(form, "MenuEditionColler")->isEnabled());
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
     QApplication::clipboard()->setImage(picture);
-    emit child<QShortcut>(form, "MenuEditionCollerShortcut")->activated();
+    script.answers.push_back(MessageResult::mrNo);  // do not save the masked photo
+    pressKey(form, Qt::Key_V);
     QVERIFY(child<QAction>(form, "MenuEditionColler")->isEnabled());
+    QCOMPARE(form.WorkingBitmap().width(), 4);
+    // The menus still show each item's key.
+    auto* menu = child<QMenu>(form, "MenuEdition");
+    QVERIFY(QMenuProbe::textOf(menu, undoItem).endsWith(QStringLiteral("\tCtrl+Z")));
+  }
+
+  void shortcutsLiveOnAfterAMenuClosedWithEscape() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, programFolder());
+    showForm(form);
+    openPhoto(form, script, photo_);
+    loadMask(form, script, mask_);
+    QMenuBar* bar = form.menuBar();
+    QAction* action = child<QMenu>(form, "MenuAction")->menuAction();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(action).center());
+    QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    pressKey(form, Qt::Key_M);
+    QCOMPARE(form.ModificationCount(), 1);
+    pressKey(form, Qt::Key_Z);
+    QCOMPARE(form.ModificationCount(), 0);
+  }
+
+  // With a side panel field holding the keyboard, the window's keys still act on the picture.
+  void windowShortcutsWinOverTheSidePanelFields() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, programFolder());
+    showForm(form);
+    openPhoto(form, script, photo_);
+    loadMask(form, script, mask_);
+    child<QToolButton>(form, "BtnAction")->click();
+    auto* opacity = child<QLineEdit>(form, "EdiOpacite");
+    QTest::mouseClick(opacity, Qt::LeftButton, {}, QPoint(10, opacity->height() / 2));
+    QTRY_VERIFY(opacity->hasFocus());
+    opacity->selectAll();
+    QTest::keyClicks(opacity, QStringLiteral("50"));
+    QCOMPARE(opacity->text(), QStringLiteral("50"));
+
+    QTest::keyClick(opacity, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.ModificationCount(), 0);  // the mask was undone, not the typing
+    QCOMPARE(opacity->text(), QStringLiteral("50"));
+
+    QApplication::clipboard()->clear();
+    opacity->selectAll();
+    QTest::keyClick(opacity, Qt::Key_C, Qt::ControlModifier);
+    QTRY_VERIFY(!QApplication::clipboard()->image().isNull());
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(300, 200));
+
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(QColor(10, 100, 200));
+    QApplication::clipboard()->setImage(picture);
+    QTest::keyClick(opacity, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(form.WorkingBitmap().width(), 30);
+    QCOMPARE(opacity->text(), QStringLiteral("50"));
+    child<QToolButton>(form, "BtnAction")->click();  // white at half opacity over the photo
+    QCOMPARE(redOf(form.WorkingBitmap().pixel(1, 10)), (10 + 255) / 2);
+  }
+
+  void clickingTheImageGivesItTheKeys() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, programFolder());
+    showForm(form);
+    openPhoto(form, script, WriteBmp(dir_.path(), "wide.bmp", 2000, 1500, kPhoto));
+    auto* zoom = child<QComboBox>(form, "CmbZoom");
+    zoom->setCurrentIndex(2);  // 100%: the picture is larger than the view
+    form.CmbZoomChange();
+    zoom->setFocus();
+    QTRY_VERIFY(zoom->hasFocus());
+    QWidget* viewport = form.ImageView()->ScrollBox()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused != zoom);
+    QScrollBar* vertical = form.ImageView()->ScrollBox()->verticalScrollBar();
+    QScrollBar* horizontal = form.ImageView()->ScrollBox()->horizontalScrollBar();
+    QTest::keyClick(focused, Qt::Key_Down);
+    QVERIFY(vertical->value() > 0);
+    QTest::keyClick(focused, Qt::Key_Right);
+    QVERIFY(horizontal->value() > 0);
+    const int afterArrow = vertical->value();
+    QTest::keyClick(focused, Qt::Key_PageDown);
+    QVERIFY(vertical->value() > afterArrow);
+    QTest::keyClick(focused, Qt::Key_End);
+    QCOMPARE(vertical->value(), vertical->maximum());
+    QTest::keyClick(focused, Qt::Key_Home);
+    QCOMPARE(vertical->value(), 0);
+    QCOMPARE(zoom->currentText(), QStringLiteral("100%"));
+    QCOMPARE(child<QComboBox>(form, "CmbFormat")->currentIndex(), 0);
   }
 
   void errorsReachTheGeneralReportAndTheWindowGoesOn() {

@@ -26,6 +26,7 @@
 #include "app/file_names.h"
 #include "app/form_widgets.h"
 #include "app/tool_pictures.h"
+#include "app/window_keys.h"
 #include "controls/color_editor.h"
 #include "controls/spin2.h"
 #include "controls/visual_styles.h"
@@ -130,15 +131,17 @@ void TMainForm::CreateMenus() {
   auto item = [this](QMenu* menu, const char* name, const char* caption, const char* keys) {
     auto* action = menu->addAction(QString::fromUtf8(caption));
     action->setObjectName(QString::fromLatin1(name));
-    if (keys != nullptr) {
-      // The key is shown in the menu; the window's own shortcut runs it (see AddShortcut).
-      action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
-      action->setShortcutContext(Qt::WidgetShortcut);
-    }
+    // The key is only shown in the menu; the window's own shortcut runs it (see AddShortcut).
+    if (keys != nullptr) TKeyMenu::SetItemKey(action, QKeySequence(QString::fromLatin1(keys)));
     return action;
   };
+  auto menu = [this](const char* caption) {
+    auto* created = new TKeyMenu(QString::fromLatin1(caption), this);
+    menuBar()->addMenu(created);
+    return created;
+  };
 
-  MenuFichier = menuBar()->addMenu(QStringLiteral("Fichier"));
+  MenuFichier = menu("Fichier");
   MenuFichier->setObjectName(QStringLiteral("MenuFichier"));
   MenuFichierOuvrir = item(MenuFichier, "MenuFichierOuvrir", "Ouvrir...", "Ctrl+O");
   MenuFichierEnregistrer =
@@ -158,7 +161,7 @@ void TMainForm::CreateMenus() {
   MenuFichier->addSeparator();
   MenuFichierQuitter = item(MenuFichier, "MenuFichierQuitter", "Quitter", nullptr);
 
-  MenuEdition = menuBar()->addMenu(QStringLiteral("Edition"));
+  MenuEdition = menu("Edition");
   MenuEdition->setObjectName(QStringLiteral("MenuEdition"));
   MenuEditionUndo = item(MenuEdition, "MenuEditionUndo", "Annuler", "Ctrl+Z");
   MenuEditionRedo = item(MenuEdition, "MenuEditionRedo", "Refaire", "Ctrl+Y");
@@ -166,7 +169,7 @@ void TMainForm::CreateMenus() {
   MenuEditionCopier = item(MenuEdition, "MenuEditionCopier", "Copier", "Ctrl+C");
   MenuEditionColler = item(MenuEdition, "MenuEditionColler", "Coller", "Ctrl+V");
 
-  MenuAction = menuBar()->addMenu(QStringLiteral("Action"));
+  MenuAction = menu("Action");
   MenuAction->setObjectName(QStringLiteral("MenuAction"));
   MenuActionMasque = item(MenuAction, "MenuActionMasque", "Appliquer le masque", "Ctrl+M");
   MenuActionDossier = item(MenuAction, "MenuActionDossier", "Appliquer à un dossier...", nullptr);
@@ -200,10 +203,11 @@ void TMainForm::CreateMenus() {
   AddShortcut(MenuEditionColler, &TMainForm::MenuEditionClick);
   AddShortcut(MenuActionMasque, nullptr);
   AddShortcut(MenuActionRedim, nullptr);
+  KeepWindowShortcutsFirst(this);
 }
 
 void TMainForm::AddShortcut(QAction* item, void (TMainForm::*opening)()) {
-  auto* shortcut = new QShortcut(item->shortcut(), this);
+  auto* shortcut = new QShortcut(TKeyMenu::ItemKey(item), this);
   shortcut->setObjectName(item->objectName() + QStringLiteral("Shortcut"));
   connect(shortcut, &QShortcut::activated, this, [this, item, opening] {
     RunCommand([this, item, opening] {

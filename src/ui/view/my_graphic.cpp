@@ -1,5 +1,6 @@
 #include "view/my_graphic.h"
 
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -7,17 +8,26 @@
 
 namespace vorlino {
 
+namespace {
+constexpr int kArrowStep = 20;
+}  // namespace
+
 // ---- TMyScrollBox -------------------------------------------------------------------------------
 
 TMyScrollBox::TMyScrollBox(TMyImage* image) : QAbstractScrollArea(image), image_(image) {
   setFrameStyle(QFrame::NoFrame);
-  setFocusPolicy(Qt::NoFocus);
   horizontalScrollBar()->setTracking(true);
   verticalScrollBar()->setTracking(true);
+  // An arrow key or a wheel notch moves by a visible amount, not by one pixel.
+  horizontalScrollBar()->setSingleStep(kArrowStep);
+  verticalScrollBar()->setSingleStep(kArrowStep);
   // Every pixel of the viewport is painted by the view, the background included: no erase.
   viewport()->setAutoFillBackground(false);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-  viewport()->setFocusPolicy(Qt::NoFocus);
+  // A click on the picture gives it the keyboard, so that the arrows and page keys scroll it
+  // rather than change whichever list had the focus before. The viewport passes its focus to the
+  // scroll box, and so does its policy.
+  viewport()->setFocusPolicy(Qt::ClickFocus);
 }
 
 void TMyScrollBox::setExtent(const QSize& extent) {
@@ -49,6 +59,19 @@ void TMyScrollBox::scrollContentsBy(int, int) {
   if (now == remembered_) return;
   remembered_ = now;
   viewport()->update();
+}
+
+void TMyScrollBox::keyPressEvent(QKeyEvent* event) {
+  const bool home = event->key() == Qt::Key_Home;
+  if (!home && event->key() != Qt::Key_End) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  // Home and End go to the top and the bottom, or to the left and right ends of a picture that
+  // only scrolls sideways.
+  QScrollBar* bar =
+      verticalScrollBar()->maximum() > 0 ? verticalScrollBar() : horizontalScrollBar();
+  bar->triggerAction(home ? QAbstractSlider::SliderToMinimum : QAbstractSlider::SliderToMaximum);
 }
 
 void TMyScrollBox::resizeEvent(QResizeEvent* event) {

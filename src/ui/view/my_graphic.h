@@ -2,7 +2,8 @@
 //
 // TMyImage owns the working bitmap and shows it at a zoom chosen by the main window, Margin pixels
 // in from the top-left of the scrolled area, with scroll bars when the image and its margins do not
-// fit. It is passive: no mouse or key behaviour beyond scrolling, no events of its own. A
+// fit. It is passive: no mouse or key behaviour beyond scrolling (a click gives it the keyboard
+// for the arrows, page keys, Home and End), no events of its own. A
 // transparent bitmap shows a white and silver checkerboard through its transparent colour, moving
 // with the image. Only the visible part of the bitmap is drawn at each paint.
 //
@@ -44,6 +45,7 @@ class TMyScrollBox : public QAbstractScrollArea {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
