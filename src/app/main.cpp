@@ -1,8 +1,8 @@
 // The program: the application object, the prompts, the main window and the message loop.
 #include <QStringList>
 
+#include "app/app_setup.h"
 #include "app/error_report.h"
-#include "app/french_texts.h"
 #include "app/main_form.h"
 #include "app/qt_prompts.h"
 #include "imagefile/decoders.h"
@@ -11,11 +11,7 @@
 
 int main(int argc, char** argv) {
   vorlino::TVorlinoApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Vorlino"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Vorlino"));
-
-  vorlino::TFrenchQtTexts frenchTexts;
-  QApplication::installTranslator(&frenchTexts);
+  vorlino::SetUpApplication();
   vorlino::QtPrompts qtPrompts;
   vorlino::setPrompts(&qtPrompts);
   vorlino::setMetafileDecoder(&vorlino::readWindowsMetafile);

@@ -1,5 +1,7 @@
 #include "app/french_texts.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <cstring>
 
 namespace vorlino {
@@ -12,66 +14,14 @@ struct Text {
   const char* french;
 };
 
+// Only what Qt's own French translation does not have.
 constexpr Text kTexts[] = {
-    {"QFileDialog", "&Open", "&Ouvrir"},
-    {"QFileDialog", "Open", "Ouvrir"},
-    {"QFileDialog", "&Save", "&Enregistrer"},
-    {"QFileDialog", "Save As", "Enregistrer sous"},
-    {"QFileDialog", "&Choose", "&Choisir"},
-    {"QFileDialog", "Cancel", "Annuler"},
-    {"QFileDialog", "Look in:", "Regarder dans :"},
-    {"QFileDialog", "File &name:", "Nom du fichier :"},
-    {"QFileDialog", "Files of type:", "Type :"},
-    {"QFileDialog", "Back", "Précédent"},
-    {"QFileDialog", "Forward", "Suivant"},
-    {"QFileDialog", "Parent Directory", "Dossier parent"},
-    {"QFileDialog", "Create New Folder", "Nouveau dossier"},
-    {"QFileDialog", "List View", "Liste"},
-    {"QFileDialog", "Detail View", "Détails"},
-    {"QFileDialog", "Go back", "Précédent"},
-    {"QFileDialog", "Go forward", "Suivant"},
-    {"QFileDialog", "Go to the parent directory", "Dossier parent"},
-    {"QFileDialog", "Create a New Folder", "Créer un dossier"},
-    {"QFileDialog", "Change to list view mode", "Afficher en liste"},
-    {"QFileDialog", "Change to detail view mode", "Afficher les détails"},
-    {"QFileDialog", "&Rename", "&Renommer"},
-    {"QFileDialog", "&Delete", "&Supprimer"},
-    {"QFileDialog", "Show &hidden files", "Afficher les fichiers &cachés"},
-    {"QFileDialog", "&New Folder", "&Nouveau dossier"},
-    {"QFileDialog", "New Folder", "Nouveau dossier"},
-    {"QFileDialog", "Directory:", "Dossier :"},
-    {"QFileDialog", "Directories", "Dossiers"},
-    {"QFileDialog", "All Files (*)", "Tous les fichiers (*)"},
-    {"QFileDialog", "My Computer", "Ordinateur"},
-    {"QFileDialog", "Computer", "Ordinateur"},
-    {"QFileDialog", "Folder", "Dossier"},
-    {"QFileDialog", "File Folder", "Dossier"},
-    {"QFileDialog", "Drive", "Lecteur"},
-    {"QFileDialog", "File", "Fichier"},
-    {"QFileDialog", "Unknown", "Inconnu"},
     {"QAbstractFileIconProvider", "Folder", "Dossier"},
     {"QAbstractFileIconProvider", "File Folder", "Dossier"},
-    {"QAbstractFileIconProvider", "Drive", "Lecteur"},
+    {"QAbstractFileIconProvider", "Drive", "Disque"},
     {"QAbstractFileIconProvider", "File", "Fichier"},
+    {"QAbstractFileIconProvider", "%1 File", "Fichier %1"},
     {"QAbstractFileIconProvider", "Unknown", "Inconnu"},
-    {"QFileSystemModel", "Name", "Nom"},
-    {"QFileSystemModel", "Size", "Taille"},
-    {"QFileSystemModel", "Type", "Type"},
-    {"QFileSystemModel", "Kind", "Type"},
-    {"QFileSystemModel", "Date Modified", "Modifié le"},
-    {"QFileSystemModel", "My Computer", "Ordinateur"},
-    {"QFileSystemModel", "Computer", "Ordinateur"},
-    {"QLineEdit", "&Undo", "&Annuler"},
-    {"QLineEdit", "&Redo", "&Rétablir"},
-    {"QLineEdit", "Cu&t", "Co&uper"},
-    {"QLineEdit", "&Copy", "&Copier"},
-    {"QLineEdit", "&Paste", "C&oller"},
-    {"QLineEdit", "Delete", "Supprimer"},
-    {"QLineEdit", "Select All", "Tout sélectionner"},
-    {"QPlatformTheme", "OK", "OK"},
-    {"QPlatformTheme", "Cancel", "Annuler"},
-    {"QPlatformTheme", "&Yes", "&Oui"},
-    {"QPlatformTheme", "&No", "&Non"},
 };
 
 }  // namespace
@@ -85,6 +35,19 @@ QString TFrenchQtTexts::translate(const char* context, const char* sourceText, c
     }
   }
   return {};
+}
+
+bool InstallFrenchTranslations() {
+  QCoreApplication* app = QCoreApplication::instance();
+  // The last translator installed is asked first: Qt's translations, then the table.
+  QCoreApplication::installTranslator(new TFrenchQtTexts(app));
+  auto* qt = new QTranslator(app);
+  if (!qt->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete qt;
+    return false;
+  }
+  QCoreApplication::installTranslator(qt);
+  return true;
 }
 
 }  // namespace vorlino

@@ -1,12 +1,13 @@
-// French for the texts that Qt's own widgets show inside the program's dialogs (the file dialog's
-// buttons, columns and menus, the edit fields' context menu), since Qt's translations are not part
-// of the program's dependencies.
+// The French of Qt's own dialogs and menus (the colour, page set-up and file dialogs, the
+// questions they ask, the context menus of text fields): Qt's French translations, with a small
+// table of our own for the few texts they lack.
 #pragma once
 
 #include <QTranslator>
 
 namespace vorlino {
 
+// The texts that Qt's French translations lack (the file types shown in the file dialog).
 class TFrenchQtTexts : public QTranslator {
  public:
   using QTranslator::QTranslator;
@@ -14,5 +15,10 @@ class TFrenchQtTexts : public QTranslator {
                     int n) const override;
   bool isEmpty() const override { return false; }
 };
+
+// Installs Qt's French translations and the table above on the application object, which owns
+// them. Returns false when Qt's translations are not installed on this machine (only the table
+// then applies).
+bool InstallFrenchTranslations();
 
 }  // namespace vorlino
