@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -82,6 +83,25 @@ class TestOpenPictureDialog : public QObject {
     QVERIFY(dialog.PreviewBitmap().empty());
     QVERIFY(script.messages.empty());
     QVERIFY(reportLoadFailures());  // switched back on after each preview read
+  }
+
+  void previewFollowsATypedName() {
+    const QString photo = WriteBmp(dir_.path(), "tapee.bmp", 320, 200, qRgb(4, 5, 6));
+    TOpenPictureDialog dialog;
+    dialog.setDirectory(dir_.path());
+    dialog.SetPreview(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name != nullptr);
+    QTest::keyClicks(name, QStringLiteral("tapee.bm"));
+    QVERIFY(dialog.PreviewBitmap().empty());  // no such file yet
+    QTest::keyClick(name, Qt::Key_P);
+    QCOMPARE(dialog.PreviewBitmap().width(), 320);
+    QCOMPARE(dialog.PictureLabelText(), QStringLiteral("320x200 pixels"));
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QVERIFY(dialog.PreviewBitmap().empty());
+    QCOMPARE(dialog.PictureLabelText(), QString());
   }
 
   void previewBoxCentresAndFits() {

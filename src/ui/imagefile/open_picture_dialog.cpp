@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -103,6 +104,13 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
   setTabOrder(paintPanel_, previewCheck_);
 
   connect(this, &QFileDialog::currentChanged, this, &TOpenPictureDialog::SetHighlighted);
+  // A name typed into the name field is a selection too: the preview follows it. Qt's dialog
+  // does not report it as a change of the current file.
+  if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+    connect(name, &QLineEdit::textChanged, this, [this](const QString& text) {
+      if (!text.isEmpty()) SetHighlighted(directory().absoluteFilePath(text));
+    });
+  }
   // Room for the file list's columns beside the preview.
   resize(900, 520);
 }
@@ -126,6 +134,8 @@ bool TOpenPictureDialog::Execute() {
 }
 
 void TOpenPictureDialog::SetHighlighted(const QString& path) {
+  // A click in the list also writes the name into the name field: one read for both.
+  if (path == highlighted_) return;
   highlighted_ = path;
   RefreshPreview();
 }
