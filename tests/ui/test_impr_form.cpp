@@ -291,6 +291,33 @@ class TestImprForm : public QObject {
     QVERIFY(f.form.PreviewZoom().Bitmap() == nullptr);
   }
 
+  // "Imprimer" is the default button: Enter after typing a copy count prints; Esc still cancels.
+  void enterPrintsEscapeCancels() {
+    Fixture f(300, 200);
+    f.show();
+    typeInto(f.form.SECopies, QStringLiteral("3"));
+    f.answerPdfName();
+    QTest::keyClick(f.form.SECopies, Qt::Key_Return);
+    QCOMPARE(f.form.result(), int(QDialog::Accepted));
+    QCOMPARE(f.form.Printer().copyCount(), 3);
+
+    f.show();
+    typeInto(f.form.SECopies, QStringLiteral("2"));
+    QTest::keyClick(f.form.SECopies, Qt::Key_Escape);
+    QCOMPARE(f.form.result(), int(QDialog::Rejected));
+    QVERIFY(!f.form.isVisible());
+  }
+
+  void checkBoxCaptionsAreShownWhole() {
+    Fixture f(300, 200);
+    f.show();
+    for (QCheckBox* box :
+         {f.form.CBCentrer, f.form.CBAjuster, f.form.CBContours, f.form.CBTraits}) {
+      QVERIFY2(box->width() >= box->sizeHint().width(), qPrintable(box->text()));
+      QVERIFY2(box->geometry().right() < f.form.width(), qPrintable(box->text()));
+    }
+  }
+
   void outlineClearedAtEachShowingCutMarksKept() {
     Fixture f(300, 200);
     f.show();

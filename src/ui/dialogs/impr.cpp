@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <algorithm>
 #include <stdexcept>
 
 #include "controls/spin2.h"
@@ -163,7 +164,8 @@ void TImprForm::CreateControls() {
 
   CBContours =
       Named(new QCheckBox(QStringLiteral("Imprimer uniquement les contours"), this), "CBContours");
-  CBContours->setGeometry(264, 296, 209, 17);
+  // As wide as its caption needs: the Linux fonts are wider than the one the layout was made for.
+  CBContours->setGeometry(264, 296, std::max(209, CBContours->sizeHint().width()), 17);
   CBTraits = Named(new QCheckBox(QStringLiteral("Traits de coupe"), this), "CBTraits");
   CBTraits->setGeometry(264, 312, 209, 17);
 
@@ -171,6 +173,8 @@ void TImprForm::CreateControls() {
                                     QStringLiteral("Imprimer"), this),
                     "BImprimer");
   BImprimer->setGeometry(264, 352, 102, 27);
+  // Enter prints from any field that does not use it itself; Esc cancels (QDialog's own).
+  BImprimer->setDefault(true);
   BAnnuler = Named(new QPushButton(QStringLiteral("Annuler"), this), "BAnnuler");
   BAnnuler->setGeometry(372, 352, 102, 27);
 
