@@ -54,7 +54,7 @@ class TestColorEdit : public QObject {
   void pickerSettings() {
     Field f;
     TColorPicker* p = f.edit->picker();
-    QCOMPARE(p->customText(), QString("Autres couleurs..."));
+    QCOMPARE(p->customText(), QString("&Autres couleurs..."));  // shown without the "&"
     QCOMPARE(p->defaultText(), QString());
     QVERIFY(p->anchorToParent());
     QVERIFY(!p->clickDropDown());
@@ -103,6 +103,30 @@ class TestColorEdit : public QObject {
     QCOMPARE(popup->selectedIndex(), 39);  // white
     // Anchored to the field, not to the swatch inside it.
     QCOMPARE(popup->pos(), f.edit->mapToGlobal(QPoint(-1, f.edit->height())));
+  }
+
+  // "Autres couleurs..." from the keyboard: its access key, or Enter once the arrows reach it.
+  void otherColoursFromTheKeyboard() {
+    Field f;
+    QSignalSpy changed(f.edit, &TColorEdit::changed);
+    clickArrow(*f.edit);
+    TColorPopup* popup = f.edit->picker()->popup();
+    QTest::keyClick(popup, Qt::Key_A, Qt::AltModifier);
+    QVERIFY(popup->customMode());
+    QVERIFY(f.edit->picker()->droppedDown());
+    QTest::keyClick(popup, Qt::Key_Escape);
+    QVERIFY(!f.edit->picker()->droppedDown());
+
+    clickArrow(*f.edit);
+    QTest::keyClick(popup, Qt::Key_Down);  // from white, in the last row, to the button
+    QCOMPARE(popup->hotIndex(), kCustomCell);
+    QTest::keyClick(popup, Qt::Key_Return);
+    QVERIFY(popup->customMode());
+    QVERIFY(f.edit->picker()->droppedDown());
+    QTest::keyClick(popup, Qt::Key_Return);  // no comb colour chosen yet: stays open
+    QVERIFY(f.edit->picker()->droppedDown());
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(f.edit->color(), kWhite);
   }
 
   void readOnly() {

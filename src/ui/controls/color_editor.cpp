@@ -33,7 +33,8 @@ TColorEdit::TColorEdit(QWidget* parent)
   picker_->setTransparent(true);
   picker_->setClickDropDown(false);
   picker_->setAnchorToParent(true);
-  picker_->setCustomText(QStringLiteral("Autres couleurs..."));
+  // The access key opens the comb from the keyboard.
+  picker_->setCustomText(QStringLiteral("&Autres couleurs..."));
   arrow_->SetStyle(stDown);
 
   connect(picker_, &TColorPicker::changed, this, &TColorEdit::changed);

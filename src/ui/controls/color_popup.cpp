@@ -325,7 +325,12 @@ void TColorPopup::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-      take(hotIndex_);
+      // On the custom button the key opens the comb, as a click does, rather than closing the
+      // palette with nothing; with a comb colour chosen it takes that colour.
+      if (hotIndex_ == kCustomCell && (!customMode_ || customIndex_ == 0))
+        enterCustomMode();
+      else
+        take(hotIndex_);
       return;
     case Qt::Key_Left:
       setHot(moveHot(layout_.shape, hotIndex_, PaletteKey::pkLeft));
