@@ -14,7 +14,6 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -131,17 +130,12 @@ void TMainForm::CreateMenus() {
   auto item = [this](QMenu* menu, const char* name, const char* caption, const char* keys) {
     auto* action = menu->addAction(QString::fromUtf8(caption));
     action->setObjectName(QString::fromLatin1(name));
-    // The key is only shown in the menu; the window's own shortcut runs it (see AddShortcut).
-    if (keys != nullptr) TKeyMenu::SetItemKey(action, QKeySequence(QString::fromLatin1(keys)));
+    // Shown in the menu and live in the whole window (see AddShortcut).
+    if (keys != nullptr) action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
     return action;
   };
-  auto menu = [this](const char* caption) {
-    auto* created = new TKeyMenu(QString::fromLatin1(caption), this);
-    menuBar()->addMenu(created);
-    return created;
-  };
 
-  MenuFichier = menu("Fichier");
+  MenuFichier = menuBar()->addMenu(QStringLiteral("Fichier"));
   MenuFichier->setObjectName(QStringLiteral("MenuFichier"));
   MenuFichierOuvrir = item(MenuFichier, "MenuFichierOuvrir", "Ouvrir...", "Ctrl+O");
   MenuFichierEnregistrer =
@@ -161,7 +155,7 @@ void TMainForm::CreateMenus() {
   MenuFichier->addSeparator();
   MenuFichierQuitter = item(MenuFichier, "MenuFichierQuitter", "Quitter", nullptr);
 
-  MenuEdition = menu("Edition");
+  MenuEdition = menuBar()->addMenu(QStringLiteral("Edition"));
   MenuEdition->setObjectName(QStringLiteral("MenuEdition"));
   MenuEditionUndo = item(MenuEdition, "MenuEditionUndo", "Annuler", "Ctrl+Z");
   MenuEditionRedo = item(MenuEdition, "MenuEditionRedo", "Refaire", "Ctrl+Y");
@@ -169,7 +163,7 @@ void TMainForm::CreateMenus() {
   MenuEditionCopier = item(MenuEdition, "MenuEditionCopier", "Copier", "Ctrl+C");
   MenuEditionColler = item(MenuEdition, "MenuEditionColler", "Coller", "Ctrl+V");
 
-  MenuAction = menu("Action");
+  MenuAction = menuBar()->addMenu(QStringLiteral("Action"));
   MenuAction->setObjectName(QStringLiteral("MenuAction"));
   MenuActionMasque = item(MenuAction, "MenuActionMasque", "Appliquer le masque", "Ctrl+M");
   MenuActionDossier = item(MenuAction, "MenuActionDossier", "Appliquer à un dossier...", nullptr);
@@ -207,9 +201,7 @@ void TMainForm::CreateMenus() {
 }
 
 void TMainForm::AddShortcut(QAction* item, void (TMainForm::*opening)()) {
-  auto* shortcut = new QShortcut(TKeyMenu::ItemKey(item), this);
-  shortcut->setObjectName(item->objectName() + QStringLiteral("Shortcut"));
-  connect(shortcut, &QShortcut::activated, this, [this, item, opening] {
+  AddMenuKey(item, this, [this, item, opening] {
     RunCommand([this, item, opening] {
       if (opening != nullptr) (this->*opening)();
       if (item->isEnabled()) item->trigger();

@@ -4,18 +4,34 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QShortcut>
-#include <QStyleOptionMenuItem>
 #include <QWidget>
+#include <utility>
 
 namespace vorlino {
 
 namespace {
 
-constexpr char kItemKeyProperty[] = "vorlinoItemKey";
+// Takes the item's own shortcut event and runs the key's command in its place.
+class TMenuKey : public QObject {
+ public:
+  TMenuKey(QAction* item, std::function<void()> run) : QObject(item), run_(std::move(run)) {
+    item->installEventFilter(this);
+  }
+  void Run() { run_(); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::Shortcut) return false;
+    Run();
+    return true;
+  }
+
+ private:
+  std::function<void()> run_;
+};
 
 // Sees every ShortcutOverride of the application and refuses the claim of a field of its window
-// on a key that a shortcut of that window uses. A line edit claims Ctrl+Z, Ctrl+C and Ctrl+V for
-// its text otherwise, and the window's shortcut never runs.
+// on a key that one of the window's shortcuts uses, so that the shortcut map gets the key.
 class TWindowKeysFirst : public QObject {
  public:
   explicit TWindowKeysFirst(QWidget* window) : QObject(window), window_(window) {
@@ -30,8 +46,8 @@ class TWindowKeysFirst : public QObject {
     const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
     for (const QShortcut* shortcut :
          window_->findChildren<QShortcut*>(Qt::FindDirectChildrenOnly)) {
-      if (shortcut->isEnabled() && shortcut->key() == pressed) {
-        event->ignore();  // not claimed: the shortcut map gets the key
+      if (shortcut->key() == pressed) {
+        event->ignore();  // not claimed
         return true;
       }
     }
@@ -44,19 +60,14 @@ class TWindowKeysFirst : public QObject {
 
 }  // namespace
 
-void TKeyMenu::SetItemKey(QAction* item, const QKeySequence& keys) {
-  item->setProperty(kItemKeyProperty, keys);
-}
-
-QKeySequence TKeyMenu::ItemKey(const QAction* item) {
-  return item->property(kItemKeyProperty).value<QKeySequence>();
-}
-
-void TKeyMenu::initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const {
-  QMenu::initStyleOption(option, action);
-  const QKeySequence keys = ItemKey(action);
-  if (!keys.isEmpty() && !option->text.contains(QLatin1Char('\t')))
-    option->text += QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
+void AddMenuKey(QAction* item, QWidget* window, std::function<void()> run) {
+  auto* key = new TMenuKey(item, std::move(run));
+  auto* shortcut = new QShortcut(item->shortcut(), window);
+  shortcut->setObjectName(item->objectName() + QStringLiteral("Shortcut"));
+  shortcut->setEnabled(!item->isEnabled());
+  QObject::connect(item, &QAction::enabledChanged, shortcut,
+                   [shortcut](bool enabled) { shortcut->setEnabled(!enabled); });
+  QObject::connect(shortcut, &QShortcut::activated, key, &TMenuKey::Run);
 }
 
 void KeepWindowShortcutsFirst(QWidget* window) {

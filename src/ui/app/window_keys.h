@@ -1,33 +1,24 @@
-// The main window's keys. Each menu key (Ctrl+O, Ctrl+Z...) is one window shortcut that refreshes
-// its menu and then runs the item when enabled; the item carries the key only as text to show, so
-// that no second shortcut competes for the same key (Qt then runs neither). While a side panel
-// field holds the keyboard, the window's keys still act on the picture, not on the field's text.
+// The main window's keys. A menu key (Ctrl+O, Ctrl+Z...) refreshes its menu, as opening the menu
+// would, and then runs the item when it is enabled; and the window's keys act on the picture even
+// while a side panel field holds the keyboard.
 #pragma once
 
-#include <QKeySequence>
-#include <QMenu>
-#include <QObject>
+#include <functional>
 
 class QAction;
 class QWidget;
 
 namespace vorlino {
 
-// A menu that shows beside an item the key given by SetItemKey.
-class TKeyMenu : public QMenu {
-  Q_OBJECT
+// Makes item's shortcut key run `run` instead of triggering the item, also while the item is
+// disabled (run refreshes it first). Exactly one shortcut per key is live at any time: the item's
+// own while it is enabled, otherwise a window shortcut named after the item ("...Shortcut"). Two
+// live shortcuts on one key would make Qt run neither.
+void AddMenuKey(QAction* item, QWidget* window, std::function<void()> run);
 
- public:
-  using QMenu::QMenu;
-  static void SetItemKey(QAction* item, const QKeySequence& keys);
-  static QKeySequence ItemKey(const QAction* item);
-
- protected:
-  void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
-};
-
-// Installed for a window: the fields of that window no longer claim a key that one of the
-// window's own shortcuts (its direct QShortcut children) uses. Freed with the window.
+// Installed for a window: the fields of that window no longer claim a key that one of its menu
+// keys uses (a line edit otherwise takes Ctrl+Z, Ctrl+C and Ctrl+V for its text). Freed with the
+// window.
 void KeepWindowShortcutsFirst(QWidget* window);
 
 }  // namespace vorlino
