@@ -104,6 +104,10 @@ QStringList shownTexts(QWidget* window) {
   QStringList texts{window->windowTitle()};
   for (QWidget* w : window->findChildren<QWidget*>()) {
     if (!w->isVisibleTo(window)) continue;
+    // The print queues' names, models and places, as the print system gives them.
+    if (w->objectName() == QLatin1String("printers") || w->objectName() == QLatin1String("type") ||
+        w->objectName() == QLatin1String("location"))
+      continue;
     texts << w->toolTip();
     if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();

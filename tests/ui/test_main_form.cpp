@@ -13,7 +13,6 @@
 #include <QMimeData>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStyleOptionMenuItem>
 #include <QTemporaryDir>
 #include <QToolButton>
