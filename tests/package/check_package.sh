@@ -102,6 +102,15 @@ for page in vorlino vorlino-cli; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$manual" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man $page: $warnings"
 done
+# Every file that names the version names the package's.
+zcat "$root/usr/share/doc/vorlino/changelog.gz" | head -n 1 | grep -qF "vorlino ($version)" ||
+  fail "the changelog's last entry is not $version"
+grep -qF "<release version=\"$version\"" "$root"/usr/share/metainfo/*.metainfo.xml ||
+  fail "the AppStream data has no release $version"
+for page in vorlino vorlino-cli; do
+  zcat "$root/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH .*\"Vorlino $version\"" ||
+    fail "the manual page $page(1) is not for $version"
+done
 completion=$root/usr/share/bash-completion/completions/vorlino-cli
 bash -c "source '$completion' && complete -p vorlino-cli" >/dev/null 2>&1 ||
   fail "the completion does not load"
