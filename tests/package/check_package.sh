@@ -130,9 +130,12 @@ fi
 # The window from the unpacked root, on its own X server.
 if xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$src" --window "$root" "$work" \
   >"$work/xvfb.txt" 2>&1; then
-  settings=$(find "$root" "$work/home" -name Vorlino.ini 2>/dev/null | head -n 1)
+  # The preferences go to the user's folder, never into the package's bin folder.
+  settings=$work/home/.config/Vorlino/Vorlino.ini
+  stray=$(find "$root" -name Vorlino.ini)
+  [ -z "$stray" ] || fail "the window wrote its preferences into the package: $stray"
   grep -qx "Masque=$root/usr/share/vorlino/Masques/vignette_ovale.png" "$settings" 2>/dev/null ||
-    fail "the window did not find the installed masks (preferences: ${settings:-none})"
+    fail "the window did not find the installed masks (in $settings: $(cat "$settings" 2>&1))"
 else
   cat "$work/xvfb.txt" "$work/window.log" 2>/dev/null
   fail "the window from the unpacked root"
