@@ -48,7 +48,7 @@ if [ "${3:-}" = --window ]; then
 fi
 
 for tool in cpack dpkg-deb dpkg-shlibdeps lintian appstreamcli desktop-file-validate apt-get \
-  xvfb-run xdotool man; do
+  xvfb-run xdotool man file; do
   if ! command -v "$tool" >/dev/null; then
     echo "skipped: $tool is not installed (scripts/setup.sh installs it)"
     exit 77
