@@ -10,6 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick python3-pil poppler-utils
   cups printer-driver-cups-pdf
+  dpkg-dev file lintian appstream desktop-file-utils man-db
 )
 
 missing=()

@@ -391,6 +391,17 @@ TEST(AppPaths, SettingsBesideAWritableProgramElseInTheConfigFolder) {
   }
 }
 
+TEST(AppPaths, InstalledProgramKeepsItsSettingsInTheConfigFolderEvenWhenItsFolderIsWritable) {
+  ScratchFolder dir("vorlino-settings");
+  fs::create_directories(dir / "prefix/bin");
+  fs::create_directories(dir / "prefix/share/vorlino/Masques");
+  const std::string bin = (dir / "prefix/bin").string() + "/";
+  EXPECT_EQ(settingsPathFor(bin, "/xdg", "/h"), "/xdg/Vorlino/Vorlino.ini");
+  // A file the user put there still wins.
+  writeFileText(dir / "prefix/bin/Vorlino.ini", "[Params]\n");
+  EXPECT_EQ(settingsPathFor(bin, "/xdg", "/h"), bin + "Vorlino.ini");
+}
+
 TEST(AppPaths, ExistingSettingsFileBesideTheProgramWins) {
   ScratchFolder dir("vorlino-settings");
   fs::create_directory(dir / "bin");

@@ -39,7 +39,11 @@ std::string settingsPathFor(const std::string& programDir, const std::string& xd
                             const std::string& home) {
   const fs::path beside = fs::path(asFolder(programDir)) / kSettingsFileName;
   std::error_code ec;
-  if (fs::exists(beside, ec) || (isFolder(programDir) && ::access(programDir.c_str(), W_OK) == 0))
+  if (fs::exists(beside, ec)) return beside.string();
+  // An installed program shares its folder (/usr/bin, ~/.local/bin) with others: even when that
+  // folder is writable (root, a user's own prefix), the preferences go to the user's folder.
+  const bool installed = isFolder(installedDataDir(programDir));
+  if (!installed && isFolder(programDir) && ::access(programDir.c_str(), W_OK) == 0)
     return beside.string();
   // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
   const fs::path configHome = !xdgConfigHome.empty() && fs::path(xdgConfigHome).is_absolute()

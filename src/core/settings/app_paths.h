@@ -11,9 +11,10 @@ namespace vorlino {
 
 inline constexpr const char* kSettingsFileName = "Vorlino.ini";
 
-// programDir + "Vorlino.ini" when that file exists or programDir is writable; otherwise
-// configHome + "Vorlino/Vorlino.ini", where configHome is xdgConfigHome when it is an absolute
-// path, else home + "/.config". The caller's save creates the "Vorlino" folder when needed.
+// programDir + "Vorlino.ini" when that file exists, or when programDir is writable and is not the
+// bin folder of an installed copy (one with installedDataDir); otherwise configHome +
+// "Vorlino/Vorlino.ini", where configHome is xdgConfigHome when it is an absolute path, else
+// home + "/.config". The caller's save creates the "Vorlino" folder when needed.
 std::string settingsPathFor(const std::string& programDir, const std::string& xdgConfigHome,
                             const std::string& home);
 // settingsPathFor with the environment's XDG_CONFIG_HOME and HOME.
