@@ -80,13 +80,19 @@ std::unique_ptr<QPrinter> TImprForm::MakePdfPrinter() {
 }
 
 std::unique_ptr<QPrinter> TImprForm::MakeDefaultPrinter() {
-  if (!QPrinterInfo::availablePrinters().isEmpty()) {
-    // A new printer starts on the default queue, or on the first one when none is the default.
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  // Only the queue the user made the default: with none, a page silently sent to whichever queue
+  // comes first could go to any printer of the network.
+  const QPrinterInfo queue = QPrinterInfo::defaultPrinter();
+  if (!queue.isNull()) {
+    auto printer = std::make_unique<QPrinter>(queue, QPrinter::HighResolution);
     if (printer->outputFormat() == QPrinter::NativeFormat && !printer->printerName().isEmpty())
       return printer;
   }
   return MakePdfPrinter();
+}
+
+QString TImprForm::PrinterTargetText() const {
+  return PrintsToPdfFile() ? QStringLiteral("Fichier PDF") : printer_->printerName();
 }
 
 void TImprForm::SetPrinter(std::unique_ptr<QPrinter> printer) {
@@ -129,6 +135,9 @@ void TImprForm::CreateControls() {
                                       QStringLiteral("Configurer..."), this),
                       "BConfigurer");
   BConfigurer->setGeometry(16, 352, 102, 27);
+  // Where the page goes, above the button that changes it.
+  LImprimante = Named(new QLabel(this), "LImprimante");
+  LImprimante->setGeometry(16, 336, 225, 14);
 
   CBCentrer = Named(new QCheckBox(QStringLiteral("Centrer dans la page"), this), "CBCentrer");
   CBCentrer->setGeometry(264, 16, 177, 17);
@@ -239,6 +248,9 @@ void TImprForm::ReadPageMetrics() {
   page.PageHeight = printer_->height();
   page.PageWidthCm = printer_->widthMM() / 10.0;
   page.PageHeightCm = printer_->heightMM() / 10.0;
+  const QString target = QStringLiteral("Imprimante : %1").arg(PrinterTargetText());
+  LImprimante->setText(LImprimante->fontMetrics().elidedText(target, Qt::ElideRight, 225));
+  LImprimante->setToolTip(target);
   if (page.PageWidth <= 0 || page.PageHeight <= 0 || page.PageWidthCm <= 0 ||
       page.PageHeightCm <= 0)
     throw std::runtime_error("L'imprimante n'indique pas la taille de sa page.");
@@ -569,10 +581,12 @@ void TImprForm::PrintPage(TPrintJob& job) {
 
   QPainter& painter = job.Painter();
   if (CBContours->isChecked()) {
-    // A 1-pixel frame whose stroke covers the image's outermost pixels.
-    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    // A frame whose stroke covers the image's outermost pixels, wide enough to see on paper.
+    const double width = paperLineWidth(page_);
+    const double inset = width / 2;
+    painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(printerZoom_.ImageRect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.drawRect(QRectF(printerZoom_.ImageRect()).adjusted(inset, inset, -inset, -inset));
   } else {
     // The program draws the page once; copies are the driver's.
     const TBandedDrawResult drawn =
@@ -585,7 +599,7 @@ void TImprForm::PrintPage(TPrintJob& job) {
 void TImprForm::DrawCutMarks(QPainter& painter) {
   const int a = CmToDevice(page_, 0.8);
   const int b = CmToDevice(page_, 0.1);
-  painter.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap));
+  painter.setPen(QPen(Qt::black, paperLineWidth(page_), Qt::SolidLine, Qt::FlatCap));
   for (const QLine& line : cutMarkLines(printerZoom_.ImageRect(), a, b, aspectRatio_))
     painter.drawLine(QLineF(line).translated(0.5, 0.5));
 }
