@@ -38,6 +38,9 @@ Commands:
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
       suffix and the extension of --format (default: the input's own when writable, else .jpg;
       .gif for a transparent result); existing outputs are skipped unless --overwrite.
+      Photos that would share an output (names differing only by their extension) each
+      get their own: the later ones add "-" and their extension (photo-bmp.jpg). An
+      output that would replace one of the photos refuses the whole run.
       --settings takes the mask, its negative and angle, the colour and the options from a
       Vorlino.ini written by the program; options on the command line override it.
       COLOUR is "#RRGGBB" or a colour name such as clWhite (default white);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "imagefile/load_image.h"
 #include "test_support.h"
@@ -14,9 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The size and depth of every PNG, JPEG and GIF of the repository's and the shared test pictures,
-// read from the header, are those a full decode gives; a file the decoder refuses only for its
-// pixel data is left out.
+// The size and depth of every PNG, JPEG, GIF and Windows bitmap of the repository's and the shared
+// test pictures, read from the header, are those a full decode gives; a file the decoder refuses
+// only for its pixel data is left out.
 TEST(ImageInfoTest, HeaderGivesWhatDecodingGives) {
   int compared = 0;
   for (const fs::path root :
@@ -26,7 +27,9 @@ TEST(ImageInfoTest, HeaderGivesWhatDecodingGives) {
     for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
       const std::string name = entry.path().string();
       const std::string ext = fileExtension(name);
-      if (ext != "png" && ext != "jpg" && ext != "jpeg" && ext != "jpe" && ext != "gif") continue;
+      static const std::set<std::string> kHeaderFormats = {"png", "jpg", "jpeg", "jpe",
+                                                           "gif", "bmp", "rle",  "dib"};
+      if (kHeaderFormats.count(ext) == 0) continue;
       Bitmap decoded;
       if (!decodeImageFile(name, decoded).ok()) continue;
       ImageInfo info;
@@ -44,7 +47,8 @@ TEST(ImageInfoTest, HeaderGivesWhatDecodingGives) {
 // decode could not; a file of another format is decoded as before.
 TEST(ImageInfoTest, ReadsTheHeaderOnly) {
   const test::ScratchFolder scratch{"vorlino-info"};
-  for (const char* source : {"png/basn3p04.png", "jpeg/input_plane.jpg", "gif/text_mono.gif"}) {
+  for (const char* source :
+       {"png/basn3p04.png", "jpeg/input_plane.jpg", "gif/text_mono.gif", "bmp/rgb16-565.bmp"}) {
     const fs::path whole = fs::path(VORLINO_TEST_DATA) / source;
     std::ifstream in(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

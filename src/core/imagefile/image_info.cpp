@@ -151,6 +151,35 @@ std::optional<ImageInfo> gifInfo(const std::uint8_t* d, std::size_t n) {
   }
 }
 
+std::uint32_t le32(const std::uint8_t* p) {
+  return std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+}
+
+// Windows bitmap with its file header and a Windows info header (OS/2 headers and packed DIBs are
+// left to the decoder). Palettes stay palettes (2 bits become 8), 32 bits with the usual masks
+// stay 32, the rest gives 24.
+std::optional<ImageInfo> bmpInfo(const std::uint8_t* d, std::size_t n) {
+  if (n < 54 || d[0] != 'B' || d[1] != 'M') return std::nullopt;
+  const std::uint32_t size = le32(d + 14);
+  if (size != 40 && size != 52 && size != 56 && size != 108 && size != 124) return std::nullopt;
+  const std::int64_t width = std::int32_t(le32(d + 18));
+  const std::int64_t height = std::int32_t(le32(d + 22));
+  const unsigned bits = le16(d + 28);
+  const std::uint32_t compression = le32(d + 30);
+  if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    return std::nullopt;
+  const bool bitFields = compression == 3 || compression == 6;
+  const bool fits = compression == 0 || (compression == 1 && bits == 8) ||
+                    (compression == 2 && bits == 4) || (bitFields && (bits == 16 || bits == 32));
+  if (!fits || width <= 0 || height == 0) return std::nullopt;
+  // The masks follow a 40-byte header, or are part of a longer one: at the same place.
+  if (bitFields && n < 66) return std::nullopt;
+  const bool usualMasks = !bitFields || (le32(d + 54) == 0x00FF0000 && le32(d + 58) == 0x0000FF00 &&
+                                         le32(d + 62) == 0x000000FF);
+  const int depth = bits == 2 ? 8 : bits <= 8 ? int(bits) : bits == 32 && usualMasks ? 32 : 24;
+  return sized(std::uint64_t(width), std::uint64_t(height < 0 ? -height : height), depth);
+}
+
 std::optional<ImageInfo> headerInfo(DecoderKind kind, const MappedFile& file) {
   if (!file.data()) return std::nullopt;
   switch (kind) {
@@ -160,6 +189,8 @@ std::optional<ImageInfo> headerInfo(DecoderKind kind, const MappedFile& file) {
       return jpegInfo(file.data(), file.size());
     case DecoderKind::dkGif:
       return gifInfo(file.data(), file.size());
+    case DecoderKind::dkBitmap:
+      return bmpInfo(file.data(), file.size());
     default:
       return std::nullopt;
   }
