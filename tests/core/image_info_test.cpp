@@ -15,9 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The size and depth of every PNG, JPEG, GIF and Windows bitmap of the repository's and the shared
-// test pictures, read from the header, are those a full decode gives; a file the decoder refuses
-// only for its pixel data is left out.
+// The size and depth of every PNG, JPEG, GIF, Windows bitmap and Targa of the repository's and the
+// shared test pictures, read from the header, are those a full decode gives; a file the decoder
+// refuses only for its pixel data is left out.
 TEST(ImageInfoTest, HeaderGivesWhatDecodingGives) {
   int compared = 0;
   for (const fs::path root :
@@ -27,8 +27,9 @@ TEST(ImageInfoTest, HeaderGivesWhatDecodingGives) {
     for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
       const std::string name = entry.path().string();
       const std::string ext = fileExtension(name);
-      static const std::set<std::string> kHeaderFormats = {"png", "jpg", "jpeg", "jpe",
-                                                           "gif", "bmp", "rle",  "dib"};
+      static const std::set<std::string> kHeaderFormats = {"png", "jpg", "jpeg", "jpe", "gif",
+                                                           "bmp", "rle", "dib",  "tga", "vda",
+                                                           "icb", "vst", "win"};
       if (kHeaderFormats.count(ext) == 0) continue;
       Bitmap decoded;
       if (!decodeImageFile(name, decoded).ok()) continue;

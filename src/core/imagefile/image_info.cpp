@@ -180,6 +180,24 @@ std::optional<ImageInfo> bmpInfo(const std::uint8_t* d, std::size_t n) {
   return sized(std::uint64_t(width), std::uint64_t(height < 0 ? -height : height), depth);
 }
 
+// Targa: the 18-byte header. 8-bit indices into a map of at most 256 entries, and grey, give an
+// 8-bit palette picture; 32-bit true colour stays 32; the rest gives 24.
+std::optional<ImageInfo> tgaInfo(const std::uint8_t* d, std::size_t n) {
+  if (n < 18) return std::nullopt;
+  const unsigned mapType = d[1], type = d[2] & ~8u, entryBits = d[7], depth = d[16];
+  const unsigned mapFirst = le16(d + 3), mapLength = le16(d + 5);
+  if (mapType > 1 || type < 1 || type > 3) return std::nullopt;
+  const bool depthOk = type == 1   ? (depth == 8 || depth == 16) && mapType == 1
+                       : type == 2 ? depth == 15 || depth == 16 || depth == 24 || depth == 32
+                                   : depth == 8;
+  if (!depthOk) return std::nullopt;
+  if (type == 1 && ((entryBits != 15 && entryBits != 16 && entryBits != 24 && entryBits != 32) ||
+                    mapLength == 0))
+    return std::nullopt;
+  const bool palette = (type == 1 && depth == 8 && mapFirst + mapLength <= 256) || type == 3;
+  return sized(le16(d + 12), le16(d + 14), palette ? 8 : depth == 32 ? 32 : 24);
+}
+
 std::optional<ImageInfo> headerInfo(DecoderKind kind, const MappedFile& file) {
   if (!file.data()) return std::nullopt;
   switch (kind) {
@@ -191,6 +209,8 @@ std::optional<ImageInfo> headerInfo(DecoderKind kind, const MappedFile& file) {
       return gifInfo(file.data(), file.size());
     case DecoderKind::dkBitmap:
       return bmpInfo(file.data(), file.size());
+    case DecoderKind::dkTarga:
+      return tgaInfo(file.data(), file.size());
     default:
       return std::nullopt;
   }

@@ -1,6 +1,6 @@
 // What a picture file is, without reading its pixels where the format allows: the size and the
 // depth that opening it would give. Files whose header tells both (PNG, JPEG, GIF, Windows
-// bitmaps) are read only as far as that header; the others are decoded whole.
+// bitmaps, Targa) are read only as far as that header; the others are decoded whole.
 #pragma once
 
 #include <string>
