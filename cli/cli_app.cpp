@@ -9,6 +9,7 @@
 #include "compose/resample.h"
 #include "frame_command.h"
 #include "imagefile/format_registry.h"
+#include "imagefile/image_info.h"
 #include "imagefile/load_image.h"
 
 namespace vorlino::cli {
@@ -37,6 +38,9 @@ Commands:
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
       suffix and the extension of --format (default: the input's own when writable, else .jpg;
       .gif for a transparent result); existing outputs are skipped unless --overwrite.
+      Photos that would share an output (names differing only by their extension) each
+      get their own: the later ones add "-" and their extension (photo-bmp.jpg). An
+      output that would replace one of the photos refuses the whole run.
       --settings takes the mask, its negative and angle, the colour and the options from a
       Vorlino.ini written by the program; options on the command line override it.
       COLOUR is "#RRGGBB" or a colour name such as clWhite (default white);
@@ -52,24 +56,32 @@ Options:
 Exit status: 0 all went well, 1 some input failed, 2 usage error.
 )";
 
+// The decoder's description of a file, by its extension ("Images JPG").
+std::string formatDescription(const std::string& name) {
+  TFileFormatList& formats = fileFormats();
+  if (auto kind = formats.decoderFor(fileExtension(name)))
+    for (const auto& d : formats.decoders())
+      if (d.decoder == *kind) return d.description;
+  return {};
+}
+
+// One line of info: "NAME: DESCRIPTION, W x H, B bits".
+void printInfo(std::ostream& out, const std::string& name, const ImageInfo& info) {
+  out << name << ": " << formatDescription(name) << ", " << info.width << " x " << info.height
+      << ", " << info.bitsPerPixel << " bits\n";
+}
+
 int commandInfo(const Arguments& a, std::ostream& out, std::ostream& err) {
   if (a.positional.empty()) throw UsageError{"info needs at least one file"};
   int status = kExitOk;
   for (const std::string& name : a.positional) {
-    Bitmap picture;
-    const CodecResult r = decodeImageFile(name, picture);
-    if (!r.ok()) {
+    ImageInfo info;
+    if (!readImageInfo(name, info).ok()) {
       err << "Impossible d'ouvrir l'image dans le fichier \"" << name << "\"\n";
       status = kExitSomeFailed;
       continue;
     }
-    std::string description;
-    TFileFormatList& formats = fileFormats();
-    if (auto kind = formats.decoderFor(fileExtension(name)))
-      for (const auto& d : formats.decoders())
-        if (d.decoder == *kind) description = d.description;
-    out << name << ": " << description << ", " << picture.width() << " x " << picture.height()
-        << ", " << picture.bitsPerPixel() << " bits\n";
+    printInfo(out, name, info);
   }
   return status;
 }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "batch/output_names.h"
 #include "compose/frame_files.h"
 #include "imagefile/load_image.h"
 #include "parallel/parallel.h"
@@ -106,14 +107,24 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
     std::error_code ec;
     if (a.positional.size() != 1 || fs::is_directory(a.positional[0], ec))
       throw UsageError{"-o takes one photo; use --output-dir for several or for a folder"};
+    if (sameFile(a.positional[0], *output))
+      throw UsageError{"-o would replace the photo \"" + a.positional[0] +
+                       "\" with its framed copy; choose another output"};
     work.push_back({a.positional[0], *output});
   } else {
-    const bool transparent = s.mask.format == rfTransparent;
+    std::vector<BatchPicture> pictures;
     for (const std::string& input : a.positional)
-      for (const auto& [path, relative] : listPictures(input, a.has("--recursive")))
-        work.push_back(
-            {path.string(), frameOutputName(relative, *outputDir, a.value("--format"),
-                                            a.value("--suffix").value_or(""), transparent)});
+      for (auto& picture : listPictures(input, a.has("--recursive")))
+        pictures.push_back(std::move(picture));
+    // Named all at once, so that no two photos share an output whatever the number of jobs.
+    const BatchOutputNames names =
+        nameBatchOutputs(pictures, *outputDir, a.value("--format"),
+                         a.value("--suffix").value_or(""), s.mask.format == rfTransparent);
+    if (names.replacedInput)
+      throw UsageError{"--output-dir would replace the photo \"" + *names.replacedInput +
+                       "\" with its framed copy; choose another folder"};
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+      work.push_back({pictures[i].first.string(), names.outputs[i]});
   }
 
   // The mask as the program keeps it: 24-bit grey, then the saved negative and angle replayed.

@@ -48,6 +48,11 @@ expect 1 "$CLI" info "$WORK/missing.png" "$PHOTO"
 grep -q "Impossible d'ouvrir l'image dans le fichier" "$WORK/err.txt" || fail "info reports a missing file in French"
 grep -q "input_plane.jpg" "$WORK/out.txt" || fail "info goes on after a failure"
 
+# info reads the header only: a picture cut short after it still shows its size and depth.
+head -c 1200 "$PHOTO" >"$WORK/cut.jpg"
+expect 0 "$CLI" info "$WORK/cut.jpg"
+[ "$(shape "$WORK/cut.jpg")" = "$(shape "$PHOTO")" ] || fail "info reads only the header"
+
 size=$(shape "$PHOTO" | cut -d, -f1)
 for ext in bmp rle gif jpg png tif tga; do
   expect 0 "$CLI" convert "$PHOTO" "$WORK/converted.$ext" --quality 80
@@ -101,6 +106,30 @@ expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3"
 grep -q "basn3p04.png\" existe déjà" "$WORK/err.txt" || fail "a skipped output is reported"
 expect 0 "$CLI" frame "$WORK/in" --mask "$MASK" --output-dir "$WORK/jobs3" --overwrite
 cmp -s "$WORK/jobs1/basn3p04.png" "$WORK/jobs3/basn3p04.png" && fail "--overwrite replaces the output"
+
+# Photos that differ only by their extension each get their own result, the later ones with
+# their extension in the name, whatever the number of jobs; an output folder holding the photos
+# themselves is refused before anything is written.
+mkdir -p "$WORK/alike"
+cp "$PHOTO" "$WORK/alike/hopper.jpg"
+cp "$MASK" "$WORK/alike/hopper.pgm"
+cp "$SRC/tests/data/pnm/hopper_1bit.pbm" "$WORK/alike/hopper.pbm"
+for jobs in 1 2; do
+  expect 0 "$CLI" frame "$WORK/alike" --mask "$MASK" --output-dir "$WORK/alike-out$jobs" --jobs $jobs
+  grep -q "^3 framed, 0 skipped, 0 failed" "$WORK/err.txt" || fail "--jobs $jobs frames the three alike photos"
+  for f in hopper.jpg hopper-pbm.jpg hopper-pgm.jpg; do
+    [ -f "$WORK/alike-out$jobs/$f" ] || fail "--jobs $jobs writes $f"
+  done
+done
+[ "$(shape "$WORK/alike-out2/hopper-pbm.jpg" | cut -d, -f1)" = "$(shape "$WORK/alike/hopper.pbm" | cut -d, -f1)" ] ||
+  fail "hopper-pbm.jpg is the framed hopper.pbm"
+cp "$WORK/alike/hopper.jpg" "$WORK/original.jpg"
+expect 2 "$CLI" frame "$WORK/alike" --mask "$MASK" --output-dir "$WORK/alike" --overwrite
+grep -q "would replace the photo" "$WORK/err.txt" || fail "an output folder holding the photos is refused"
+cmp -s "$WORK/alike/hopper.jpg" "$WORK/original.jpg" || fail "a refused batch leaves the photos alone"
+[ "$(ls "$WORK/alike" | wc -l)" -eq 3 ] || fail "a refused batch writes nothing"
+expect 2 "$CLI" frame "$WORK/alike/hopper.jpg" --mask "$MASK" -o "$WORK/alike/../alike/hopper.jpg"
+cmp -s "$WORK/alike/hopper.jpg" "$WORK/original.jpg" || fail "-o naming the photo itself is refused"
 
 # A look prepared in the window: the settings file gives the same bytes as the same options.
 printf '[Params]\r\nMasque=%s\r\nCouleur=#102030\r\nNegatif=1\r\nAngle=90\r\nAdoucir=1\r\nAjuster=0\r\n' "$MASK" >"$WORK/Vorlino.ini"

@@ -100,6 +100,7 @@ class TestImprForm : public QObject {
     QCOMPARE(page.PageWidthCm, 29.0);  // A4 less the PDF printer's margins, whole millimetres
     QCOMPARE(page.PageHeightCm, 20.3);
     QCOMPARE(f.form.LTaille->text(), QString("29,0 cm x 20,3 cm"));
+    QCOMPARE(f.form.LImprimante->text(), QString("Imprimante : Fichier PDF"));
     QCOMPARE(f.form.Preview().PreviewWidth, 225);
     QCOMPARE(f.form.LTaille->geometry().top(), f.form.Preview().PreviewHeight + 22);
     QCOMPARE(f.form.PrinterZoom().Bounds(), QRect(0, 0, page.PageWidth, page.PageHeight));

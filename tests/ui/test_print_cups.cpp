@@ -1,10 +1,13 @@
-// Printing through a real CUPS queue: scripts/cups-test-setup.sh starts the scheduler when needed
-// and adds the cups-pdf queue "VorlinoPDF"; the dialog prints on it as on any printer, and the PDF
-// the queue writes is read back. Skipped only where no CUPS scheduler can run.
+// Printing through a real CUPS queue: scripts/cups-test-setup.sh starts a private scheduler of the
+// test's own, with the cups-pdf queue "VorlinoPDF", and stops it when the test ends; the dialog
+// prints on it as on any printer, and the PDF the queue writes is read back. Skipped only where no
+// CUPS scheduler can run.
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -32,7 +35,7 @@ using namespace vorlino::test;
 namespace {
 
 const QString kQueue = QStringLiteral("VorlinoPDF");
-const QString kSpool = QStringLiteral("/var/spool/cups");
+QString kSpool;  // the private scheduler's spool folder
 const QColor kBlue(40, 70, 190);
 
 // The value of one attribute in a CUPS job control file (IPP encoding: value tag, 2-byte name
@@ -115,25 +118,65 @@ class TestPrintCups : public QObject {
   Q_OBJECT
 
   QString outFolder_;
+  QString schedulerRoot_;
+
+  static QString setupScript() {
+    return QFileInfo(QStringLiteral(VORLINO_TEST_DATA "/../../scripts/cups-test-setup.sh"))
+        .absoluteFilePath();
+  }
 
  private slots:
   void initTestCase() {
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    const QString script =
-        QFileInfo(QStringLiteral(VORLINO_TEST_DATA "/../../scripts/cups-test-setup.sh"))
-            .absoluteFilePath();
     QProcess setup;
-    setup.start(QStringLiteral("bash"), {script});
+    setup.start(QStringLiteral("bash"), {setupScript(), QStringLiteral("start"),
+                                         QString::number(QCoreApplication::applicationPid())});
     QVERIFY(setup.waitForFinished(180000));
     const QString reason = QString::fromLocal8Bit(setup.readAllStandardError()).trimmed();
     if (setup.exitCode() == 77)
       QSKIP(qPrintable(QStringLiteral("no CUPS scheduler can run here: ") + reason));
     QVERIFY2(setup.exitCode() == 0, qPrintable(reason));
-    outFolder_ = QString::fromLocal8Bit(setup.readAllStandardOutput()).trimmed();
-    QVERIFY(!outFolder_.isEmpty());
+    for (const QString& line : QString::fromLocal8Bit(setup.readAllStandardOutput()).split('\n')) {
+      const QString value = line.section(QLatin1Char('='), 1);
+      if (line.startsWith(QLatin1String("CUPS_SERVER=")))
+        qputenv("CUPS_SERVER", value.toLocal8Bit());
+      if (line.startsWith(QLatin1String("SPOOL="))) kSpool = value;
+      if (line.startsWith(QLatin1String("OUT="))) outFolder_ = value;
+      if (line.startsWith(QLatin1String("ROOT="))) schedulerRoot_ = value;
+    }
+    QVERIFY(!outFolder_.isEmpty() && !kSpool.isEmpty() && !schedulerRoot_.isEmpty());
     QVERIFY2(QFileInfo(kSpool).isReadable(), "the CUPS spool folder is not readable");
     QVERIFY(havePdfRenderers());
     QVERIFY2(QPrinterInfo::availablePrinterNames().contains(kQueue), "Qt does not see the queue");
+  }
+
+  // The scheduler goes with the test (and, should the test die, with its watcher).
+  void cleanupTestCase() {
+    if (schedulerRoot_.isEmpty()) return;
+    QProcess::execute(QStringLiteral("bash"),
+                      {setupScript(), QStringLiteral("stop"), schedulerRoot_});
+    QVERIFY(!QFileInfo::exists(schedulerRoot_));
+  }
+
+  // With queues but none chosen as the default, the page goes to a PDF file rather than to
+  // whichever queue comes first; once the queue is the default, it goes there. The dialog says
+  // which.
+  void pageGoesToTheDefaultQueueOrAFile() {
+    FakeHost host;
+    host.bitmap = solidBitmap(300, 200, kBlue);
+    {
+      TImprForm form(host);
+      QVERIFY(form.PrintsToPdfFile());
+      form.FormShow();
+      QCOMPARE(form.LImprimante->text(), QString("Imprimante : Fichier PDF"));
+    }
+    QCOMPARE(QProcess::execute(QStringLiteral("/usr/sbin/lpadmin"), {QStringLiteral("-d"), kQueue}),
+             0);
+    TImprForm form(host);
+    QVERIFY(!form.PrintsToPdfFile());
+    QCOMPARE(form.Printer().printerName(), kQueue);
+    form.FormShow();
+    QCOMPARE(form.LImprimante->text(), QString("Imprimante : VorlinoPDF"));
   }
 
   void printsThroughTheQueue() {

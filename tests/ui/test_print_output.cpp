@@ -3,14 +3,18 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 #include "../core/scripted_prompts.h"
 #include "bitmap/color.h"
@@ -93,6 +97,36 @@ void compareEdges(const QRect& found, const QRectF& expected, double slack) {
   QVERIFY2(std::abs(found.bottom() + 1 - expected.bottom()) <= slack, "bottom edge");
 }
 
+// The dark pixels in a row from `from`, stepping by `step`, before the first light one.
+int darkRun(const QImage& image, QPoint from, QPoint step) {
+  int run = 0;
+  for (QPoint at = from; image.rect().contains(at) && isDark(image.pixel(at)); at += step) ++run;
+  return run;
+}
+
+// The thickness in pixels of the dark line through `at` on the page rendered at dpi, across the
+// direction `along` ((1, 0) for a horizontal line): only a square around it is rendered.
+int lineThickness(const QString& pdf, QPointF at, QPoint along, int dpi) {
+  const int side = 120;
+  const QPoint corner = at.toPoint() - QPoint(side / 2, side / 2);
+  const QString prefix = pdf + QStringLiteral(".crop");
+  if (QProcess::execute(QStringLiteral("pdftoppm"),
+                        {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-x"),
+                         QString::number(corner.x()), QStringLiteral("-y"),
+                         QString::number(corner.y()), QStringLiteral("-W"), QString::number(side),
+                         QStringLiteral("-H"), QString::number(side), QStringLiteral("-aa"),
+                         QStringLiteral("no"), QStringLiteral("-aaVector"), QStringLiteral("no"),
+                         QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, prefix}) != 0)
+    return -1;
+  const QImage crop(prefix + QStringLiteral(".png"));
+  QFile::remove(prefix + QStringLiteral(".png"));
+  const QPoint across(along.y(), along.x());
+  QPoint centre(side / 2, side / 2);
+  // The nearest dark pixel across the line, then the run through it both ways.
+  for (int d = 0; d < 8 && !isDark(crop.pixel(centre)); ++d) centre += (d % 2 ? -d : d) * across;
+  return darkRun(crop, centre, across) + darkRun(crop, centre, -across) - 1;
+}
+
 }  // namespace
 
 class TestPrintOutput : public QObject {
@@ -147,6 +181,50 @@ class TestPrintOutput : public QObject {
         stray += onMark ? 0 : 1;
       }
     QCOMPARE(stray, 0);
+  }
+
+  // On a 1200 dpi page, a line of one printer pixel (0.02 mm) is too thin to cut along: the marks
+  // and the outline are 0.1 mm wide, about 4.7 pixels.
+  void cutMarksAndOutlineAreWideEnoughOnPaper() {
+    constexpr int kFine = 1200;
+    QCOMPARE(int(TImprForm::MakePdfPrinter()->resolution()), kFine);
+    Printing marks(1200, 600, kRed);
+    marks.run([](TImprForm& form) { form.CBTraits->setChecked(true); });
+    const TPageMetrics& metrics = marks.form.Page();
+    const int away = (CmToDevice(metrics, 0.8) + CmToDevice(metrics, 0.1)) / 2;
+    const QRect r = marks.imageRect;
+    const QPointF leftMark =
+        pagePoint(marks.form.Printer(), QPointF(r.left() - away, r.top()), kFine);
+    const QPointF topMark =
+        pagePoint(marks.form.Printer(), QPointF(r.left(), r.top() - away), kFine);
+    QVERIFY2(lineThickness(marks.pdf, leftMark, {1, 0}, kFine) >= 4, "horizontal cut mark");
+    QVERIFY2(lineThickness(marks.pdf, topMark, {0, 1}, kFine) >= 4, "vertical cut mark");
+
+    Printing outline(800, 700, kRed);
+    outline.run([](TImprForm& form) { form.CBContours->setChecked(true); });
+    const QRect o = outline.imageRect;
+    const QPointF leftEdge =
+        pagePoint(outline.form.Printer(), QPointF(o.left() + 2, o.top() + o.height() / 2), kFine);
+    QVERIFY2(lineThickness(outline.pdf, leftEdge, {0, 1}, kFine) >= 4, "outline");
+  }
+
+  // The PDF gets the mode of a saved picture: 0666 less the umask for a new file, the mode of the
+  // file it replaces otherwise.
+  void pdfFileGetsTheModeOfASavedPicture() {
+    const mode_t previous = ::umask(022);
+    Printing p(300, 200, kRed);
+    p.run();
+    QCOMPARE(QFileInfo(p.pdf).permissions() & 0x7777, QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ReadUser | QFile::WriteUser |
+                                                          QFile::ReadGroup | QFile::ReadOther);
+    QVERIFY(QFile::setPermissions(p.pdf, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                             QFile::WriteUser | QFile::ReadGroup));
+    p.prompts.saveReplies.push_back({true, p.pdf.toStdString()});
+    p.run();
+    ::umask(previous);
+    QCOMPARE(QFileInfo(p.pdf).permissions() & 0x7777, QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ReadUser | QFile::WriteUser |
+                                                          QFile::ReadGroup);
   }
 
   void outlineOnlyDrawsOneRectangle() {

@@ -2,9 +2,23 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace vorlino {
+namespace {
+
+bool (*gWritableCheck)(const QString&) = nullptr;
+
+QString WithSeparator(QString folder) {
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return folder;
+}
+
+}  // namespace
 
 QString ExactFileName(const QString& path) {
   const QFileInfo info(path);
@@ -55,6 +69,23 @@ QString ProgramFolder() {
   QString folder = QCoreApplication::applicationDirPath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
+}
+
+bool ProgramFolderWritable(const QString& programFolder) {
+  if (gWritableCheck) return gWritableCheck(programFolder);
+  return QFileInfo(programFolder).isDir() &&
+         ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0;
+}
+
+void SetProgramFolderWritableCheck(bool (*check)(const QString& programFolder)) {
+  gWritableCheck = check;
+}
+
+QString StartOpenFolder(const QString& programFolder) {
+  if (ProgramFolderWritable(programFolder)) return WithSeparator(programFolder);
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return WithSeparator(pictures);
+  return WithSeparator(QDir::homePath());
 }
 
 }  // namespace vorlino

@@ -25,4 +25,16 @@ QString ShortenText(const QString& text, int n);
 // The folder of the executable, with its trailing separator.
 QString ProgramFolder();
 
+// Whether the program's folder can be written to: a portable copy, which keeps its folders beside
+// it. An installed copy (under /usr or /usr/local) cannot, and works in the user's own folders.
+bool ProgramFolderWritable(const QString& programFolder);
+// Replaces the check behind ProgramFolderWritable (a test exercises both kinds of copy even when
+// it runs as a user who may write anywhere); nullptr puts back the check of the file system.
+void SetProgramFolderWritableCheck(bool (*check)(const QString& programFolder));
+
+// The folder the open dialog starts in while none is remembered: the program's folder for a
+// portable copy; for an installed one the user's Pictures folder, else the home folder. With its
+// trailing separator.
+QString StartOpenFolder(const QString& programFolder);
+
 }  // namespace vorlino

@@ -80,7 +80,8 @@ TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
 
   programFolder_ = programFolder.isEmpty() ? ProgramFolder() : programFolder;
   if (!programFolder_.endsWith(QLatin1Char('/'))) programFolder_ += QLatin1Char('/');
-  openFolder_ = programFolder_;
+  openFolder_ = StartOpenFolder(programFolder_);
+  installedCopy_ = !ProgramFolderWritable(programFolder_);
   const std::string folder = programFolder_.toStdString();
   maskFolder_ = QString::fromStdString(masksFolder(folder, installedDataDir(folder)));
   settingsPath_ = QString::fromStdString(settingsPath(folder));

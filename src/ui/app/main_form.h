@@ -223,6 +223,8 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QString programFolder_;
   QString openFolder_;
   QString saveFolder_;
+  // The program's folder is not writable: the dialogs start in the user's folders instead.
+  bool installedCopy_ = false;
   QString settingsPath_;
   int modificationCount_ = 0;
   QStringList recentFiles_;

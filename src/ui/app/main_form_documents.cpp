@@ -78,7 +78,11 @@ void TMainForm::MenuFichierEnregistrerClick() {
 
 int TMainForm::SaveDocument() {
   const TBusyState busy(*this);
-  if (saveFolder_.isEmpty()) saveFolder_ = openFolder_;
+  if (saveFolder_.isEmpty()) {
+    // An installed copy saves beside the photo rather than in a start folder of its own choosing.
+    const QString photoFolder = FolderPart(currentFileName_);
+    saveFolder_ = installedCopy_ && !photoFolder.isEmpty() ? photoFolder : openFolder_;
+  }
   QString suggested = PathInFolder(currentFileName_, saveFolder_);
   // The writers get a copy: a transparent result is reduced to a palette holding its key colour,
   // and is proposed as GIF, the format that keeps it.

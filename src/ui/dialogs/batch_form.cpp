@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <optional>
-#include <set>
 
 #include "app/batch_runner.h"
+#include "batch/output_names.h"
 #include "dialogs/batch_progress.h"
 #include "dialogs/jpg_compress.h"
 #include "dialogs/modal.h"
@@ -43,12 +43,6 @@ void ShowError(const QString& text) {
 std::string FirstExtension(int row) {
   const std::string list = kSaveFormats[row].extensions;
   return list.substr(0, list.find(';'));
-}
-
-fs::path Canonical(const fs::path& p) {
-  std::error_code ec;
-  fs::path c = fs::weakly_canonical(p, ec);
-  return ec ? p.lexically_normal() : c;
 }
 
 }  // namespace
@@ -216,32 +210,18 @@ bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
   std::optional<std::string> format;
   if (choices.format >= 0 && choices.format < kSaveFormatCount)
     format = FirstExtension(choices.format);
-  std::set<fs::path> inputs;
-  for (const auto& picture : pictures) inputs.insert(Canonical(picture.first));
-
+  const BatchOutputNames names = nameBatchOutputs(pictures, output, format, "", transparent_);
+  if (names.replacedInput) {
+    ShowError(
+        QStringLiteral("Le dossier des résultats contient les photos elles-mêmes : "
+                       "choisissez un autre dossier."));
+    return false;
+  }
   std::vector<FrameFileJob> jobs;
-  std::set<fs::path> outputs;
   bool needsJpeg = false;
-  for (const auto& [file, relative] : pictures) {
-    std::string name = frameOutputName(relative, output, format, "", transparent_);
-    // Two photos that differ only by their extension would give the same file: the later ones
-    // keep their extension in their name rather than replace the first one's result.
-    for (int n = 1; outputs.count(Canonical(name)) != 0; ++n) {
-      std::string suffix = "-" + relative.extension().string().substr(std::min<std::size_t>(
-                                     1, relative.extension().string().size()));
-      if (n > 1) suffix += "-" + std::to_string(n);
-      name = frameOutputName(relative, output, format, suffix, transparent_);
-    }
-    const fs::path target = Canonical(name);
-    if (inputs.count(target) != 0) {
-      ShowError(
-          QStringLiteral("Le dossier des résultats contient les photos elles-mêmes : "
-                         "choisissez un autre dossier."));
-      return false;
-    }
-    outputs.insert(target);
-    needsJpeg = needsJpeg || saveFormatOf(name) == SaveFormat::sfJpeg;
-    jobs.push_back({file.string(), std::move(name)});
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    needsJpeg = needsJpeg || saveFormatOf(names.outputs[i]) == SaveFormat::sfJpeg;
+    jobs.push_back({pictures[i].first.string(), names.outputs[i]});
   }
   if (needsJpeg) {
     int quality = jpeg_.quality;

@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -73,31 +72,6 @@ TImprForm::TImprForm(TPrintHost& host, QWidget* parent)
 
 TImprForm::~TImprForm() = default;
 
-std::unique_ptr<QPrinter> TImprForm::MakePdfPrinter() {
-  auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  printer->setOutputFormat(QPrinter::PdfFormat);
-  printer->setPageSize(QPageSize(QPageSize::A4));
-  return printer;
-}
-
-std::unique_ptr<QPrinter> TImprForm::MakeDefaultPrinter() {
-  if (!QPrinterInfo::availablePrinters().isEmpty()) {
-    // A new printer starts on the default queue, or on the first one when none is the default.
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (printer->outputFormat() == QPrinter::NativeFormat && !printer->printerName().isEmpty())
-      return printer;
-  }
-  return MakePdfPrinter();
-}
-
-void TImprForm::SetPrinter(std::unique_ptr<QPrinter> printer) {
-  if (printer) printer_ = std::move(printer);
-}
-
-bool TImprForm::PrintsToPdfFile() const {
-  return printer_->outputFormat() == QPrinter::PdfFormat;
-}
-
 TFloatSpinEdit* TImprForm::AddCmField(QGroupBox* group, const QString& label, int left) {
   auto* caption = new QLabel(label, group);
   caption->setGeometry(left, 19, 65, 14);
@@ -130,6 +104,9 @@ void TImprForm::CreateControls() {
                                       QStringLiteral("Configurer..."), this),
                       "BConfigurer");
   BConfigurer->setGeometry(16, 352, 102, 27);
+  // Where the page goes, above the button that changes it.
+  LImprimante = Named(new QLabel(this), "LImprimante");
+  LImprimante->setGeometry(16, 336, 225, 14);
 
   CBCentrer = Named(new QCheckBox(QStringLiteral("Centrer dans la page"), this), "CBCentrer");
   CBCentrer->setGeometry(264, 16, 177, 17);
@@ -243,6 +220,9 @@ void TImprForm::ReadPageMetrics() {
   page.PageHeight = printer_->height();
   page.PageWidthCm = printer_->widthMM() / 10.0;
   page.PageHeightCm = printer_->heightMM() / 10.0;
+  const QString target = QStringLiteral("Imprimante : %1").arg(PrinterTargetText());
+  LImprimante->setText(LImprimante->fontMetrics().elidedText(target, Qt::ElideRight, 225));
+  LImprimante->setToolTip(target);
   if (page.PageWidth <= 0 || page.PageHeight <= 0 || page.PageWidthCm <= 0 ||
       page.PageHeightCm <= 0)
     throw std::runtime_error("L'imprimante n'indique pas la taille de sa page.");
@@ -573,10 +553,12 @@ void TImprForm::PrintPage(TPrintJob& job) {
 
   QPainter& painter = job.Painter();
   if (CBContours->isChecked()) {
-    // A 1-pixel frame whose stroke covers the image's outermost pixels.
-    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    // A frame whose stroke covers the image's outermost pixels, wide enough to see on paper.
+    const double width = paperLineWidth(page_);
+    const double inset = width / 2;
+    painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(printerZoom_.ImageRect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.drawRect(QRectF(printerZoom_.ImageRect()).adjusted(inset, inset, -inset, -inset));
   } else {
     // The program draws the page once; copies are the driver's.
     const TBandedDrawResult drawn =
@@ -589,7 +571,7 @@ void TImprForm::PrintPage(TPrintJob& job) {
 void TImprForm::DrawCutMarks(QPainter& painter) {
   const int a = CmToDevice(page_, 0.8);
   const int b = CmToDevice(page_, 0.1);
-  painter.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap));
+  painter.setPen(QPen(Qt::black, paperLineWidth(page_), Qt::SolidLine, Qt::FlatCap));
   for (const QLine& line : cutMarkLines(printerZoom_.ImageRect(), a, b, aspectRatio_))
     painter.drawLine(QLineF(line).translated(0.5, 0.5));
 }

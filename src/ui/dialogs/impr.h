@@ -7,8 +7,9 @@
 // PreviewZoom, the page picture, through PreviewScale. The dialog reads the working bitmap through
 // its host when shown and never changes it. PrintPage draws the page of an accepted layout.
 //
-// The printer: the machine's default print queue when it has any; otherwise a PDF file printer on
-// A4, whose file name "Imprimer" asks for (through the prompts interface) before accepting.
+// The printer: the machine's default print queue when one is set; otherwise a PDF file printer on
+// A4, whose file name "Imprimer" asks for (through the prompts interface) before accepting. The
+// dialog shows which of the two the page goes to.
 #pragma once
 
 #include <QDialog>
@@ -49,9 +50,11 @@ class TImprForm : public QDialog {
   void SetPrinter(std::unique_ptr<QPrinter> printer);
   // A PDF printer on A4 at high resolution, writing the file named when printing.
   static std::unique_ptr<QPrinter> MakePdfPrinter();
-  // The default print queue when the machine has one, otherwise MakePdfPrinter().
+  // The default print queue when one is set, otherwise MakePdfPrinter().
   static std::unique_ptr<QPrinter> MakeDefaultPrinter();
   bool PrintsToPdfFile() const;
+  // Where the page goes: the queue's name, or "Fichier PDF".
+  QString PrinterTargetText() const;
   void SetSetupDialog(SetupDialogFunction dialog) { setupDialog_ = std::move(dialog); }
 
   // Prepares the layout (FormShow) and runs the dialog; true when accepted.
@@ -106,6 +109,7 @@ class TImprForm : public QDialog {
   QLabel* LCopies;
   TSpinEdit2* SECopies;
   QPushButton* BConfigurer;
+  QLabel* LImprimante;
   QCheckBox* CBCentrer;
   QCheckBox* CBAjuster;
   QLabel* LabelZoom;

@@ -1,12 +1,18 @@
 #include "print/print_job.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <stdexcept>
 
 namespace vorlino {
@@ -37,6 +43,29 @@ class ScopedEnvironment {
   QByteArray old_;
 };
 
+// Creates a new empty file beside target, for the document to be written under until it ends,
+// with the mode of a saved picture: that of the file it will replace, else 0666 less the umask.
+// Its suffix is not ".pdf", so that naming it does not change the printer's output format. Empty
+// when it cannot be created.
+QString createPartFile(const QString& target) {
+  const QByteArray base = QFile::encodeName(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const QByteArray name =
+        base + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return {};
+    }
+    struct stat existing {};
+    if (::stat(base.constData(), &existing) == 0 && S_ISREG(existing.st_mode))
+      ::fchmod(fd, existing.st_mode & 07777);
+    ::close(fd);
+    return QFile::decodeName(name);
+  }
+  return {};
+}
+
 }  // namespace
 
 TPrintJob::TPrintJob(QPrinter& printer) : printer_(printer) {}
@@ -51,13 +80,8 @@ bool TPrintJob::Begin() {
 
   targetFile_ = printer_.outputFileName();
   if (!targetFile_.isEmpty()) {
-    // The temporary name keeps a suffix other than ".pdf" so that naming it does not change the
-    // printer's output format.
-    QTemporaryFile part(targetFile_ + QStringLiteral(".XXXXXX"));
-    part.setAutoRemove(false);
-    if (!part.open()) throw std::runtime_error(kCannotBegin);
-    partFile_ = part.fileName();
-    part.close();
+    partFile_ = createPartFile(targetFile_);
+    if (partFile_.isEmpty()) throw std::runtime_error(kCannotBegin);
     printer_.setOutputFileName(partFile_);
     if (!painter_.begin(&printer_)) {
       QFile::remove(partFile_);

@@ -116,6 +116,12 @@ TRangeCheck CheckFieldRanges(const TPageMetrics& page, int drawnWidth, int drawn
   return {};
 }
 
+double paperLineWidth(const TPageMetrics& page) {
+  const LongSide side = longSide(page);
+  const double width = side.cm > 0 ? 0.01 * side.pixels / side.cm : 0.0;
+  return std::isfinite(width) ? std::max(1.0, width) : 1.0;
+}
+
 std::vector<QLine> cutMarkLines(const QRect& imageRect, int a, int b, double aspectRatio) {
   const int l = imageRect.left(), t = imageRect.top();
   const int r = l + imageRect.width(), btm = t + imageRect.height();

@@ -94,6 +94,11 @@ inline const QString kFillAllFields =
 // The cut-mark lines around imageRect (right and bottom edges at left + width and top + height),
 // each from a away to b away from the image, in printer pixels. An image whose sides differ by a
 // ratio of 1.5 or more gets two middle marks on its long sides.
+// The pen width of cut marks and of the outline on paper, in printer pixels: 0.1 mm, so that a
+// high-resolution printer does not draw a line too thin to cut along, or 1 printer pixel where
+// that is wider.
+double paperLineWidth(const TPageMetrics& page);
+
 std::vector<QLine> cutMarkLines(const QRect& imageRect, int a, int b, double aspectRatio);
 
 }  // namespace vorlino
