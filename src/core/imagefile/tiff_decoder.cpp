@@ -189,9 +189,13 @@ CodecResult readThroughRgba(TIFF* tif, int width, int height, Bitmap& picture,
   if (!TIFFRGBAImageOK(tif, reason)) return CodecResult::fail(CodecError::ceUnsupported, reason);
   picture.resetForOverwrite(width, height, 32);
   auto* raster = reinterpret_cast<std::uint32_t*>(picture.bits());
+  // Rows as stored: asking for the file's own orientation makes libtiff flip nothing. It would
+  // otherwise mirror the turned orientations (5 to 8) without turning them; the loader turns the
+  // picture upright from tag 274, as it does for every format.
+  std::uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
   if (!TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(width),
-                                 static_cast<std::uint32_t>(height), raster, ORIENTATION_TOPLEFT,
-                                 1))
+                                 static_cast<std::uint32_t>(height), raster, orientation, 1))
     return tiffFailure(report, "cannot read image");
   for (int y = 0; y < height; ++y) {
     std::uint8_t* p = picture.row(y);
