@@ -58,8 +58,7 @@ void applyOrientation(Bitmap& picture, int orientation) {
 }
 
 bool orientationAppliesTo(const std::string& extension) {
-  static constexpr const char* kExtensions[] = {"jpg", "jpeg", "jpe", "jfif",
-                                                "tif", "tiff", "png", "webp"};
+  static constexpr const char* kExtensions[] = {"jpg", "jpeg", "jpe", "jfif", "png", "webp"};
   return std::find(std::begin(kExtensions), std::end(kExtensions), extension) !=
          std::end(kExtensions);
 }

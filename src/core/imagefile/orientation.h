@@ -16,9 +16,9 @@ namespace vorlino {
 void applyOrientation(Bitmap& picture, int orientation);
 
 // Whether the EXIF Orientation of a file with this lower-case extension is applied after decoding:
-// JPEG, TIFF, PNG and WebP. HEIF, AVIF and JPEG XL decoders turn their pictures upright themselves
-// (irot/imir boxes, the codestream's own orientation), and other formats either carry no such tag
-// or store their pictures as shown.
+// JPEG, PNG and WebP. The TIFF decoder reads tag 274 itself; HEIF, AVIF and JPEG XL decoders turn
+// their pictures upright themselves (irot/imir boxes, the codestream's own orientation); other
+// formats carry no such tag or store their pictures as shown.
 bool orientationAppliesTo(const std::string& extension);
 
 }  // namespace vorlino
