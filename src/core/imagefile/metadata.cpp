@@ -2,9 +2,12 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vorlino {
 
@@ -170,37 +173,80 @@ PhotoMetadata readPhotoMetadata(const std::uint8_t* data, std::size_t size) noex
   return result;
 }
 
+namespace {
+
+// Exiv2 writes the tags into an in-memory copy of the file and hands back the whole new file.
+std::vector<std::uint8_t> writeWithExiv2(const PhotoMetadata::Tags* tags,
+                                         const std::vector<std::uint8_t>* profile, int width,
+                                         int height, const std::uint8_t* file, std::size_t size) {
+  if (size > static_cast<std::size_t>(LONG_MAX)) throw std::length_error("file too large");
+  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file, static_cast<long>(size));
+  if (!image.get()) throw std::runtime_error("no metadata writer for this format");
+  if (tags) {
+    Exiv2::ExifData exif = tags->exif;
+    Exiv2::XmpData xmp = tags->xmp;
+    markUpright(exif, xmp, width, height);
+    image->setExifData(exif);
+    image->setIptcData(tags->iptc);
+    image->setXmpData(xmp);
+  }
+  if (profile && !profile->empty()) {
+    Exiv2::DataBuf icc(profile->data(), static_cast<long>(profile->size()));
+    image->setIccProfile(icc, false);
+  }
+  image->writeMetadata();
+  Exiv2::BasicIo& io = image->io();
+  if (io.open() != 0) throw std::runtime_error("metadata stream");
+  const long n = io.size();
+  const Exiv2::byte* bytes = io.mmap();
+  std::vector<std::uint8_t> written(bytes, bytes + n);
+  io.munmap();
+  io.close();
+  return written;
+}
+
+// The first SOS segment of a JPEG as [start, end); {0, 0} when the segments before it do not
+// follow the plain layout the encoder writes.
+std::pair<std::size_t, std::size_t> jpegScanHeader(const std::vector<std::uint8_t>& f) {
+  if (f.size() < 4 || f[0] != 0xFF || f[1] != 0xD8) return {0, 0};
+  std::size_t pos = 2;
+  while (pos + 4 <= f.size() && f[pos] == 0xFF) {
+    const std::size_t length = static_cast<std::size_t>(f[pos + 2]) << 8 | f[pos + 3];
+    if (length < 2 || pos + 2 + length > f.size()) break;
+    if (f[pos + 1] == 0xDA) return {pos, pos + 2 + length};
+    pos += 2 + length;
+  }
+  return {0, 0};
+}
+
+}  // namespace
+
 CodecResult embedPhotoMetadata(const PhotoMetadata& metadata, int width, int height,
                                std::vector<std::uint8_t>& file) noexcept {
   if (metadata.empty()) return CodecResult::success();
   try {
     prepareExiv2();
-    if (file.size() > static_cast<std::size_t>(LONG_MAX))
-      return CodecResult::fail(CodecError::ceTooLarge, "file too large for metadata");
-    Exiv2::Image::AutoPtr image =
-        Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
-    if (!image.get()) return CodecResult::fail(CodecError::ceUnsupported, "no metadata writer");
-    if (metadata.tags_) {
-      Exiv2::ExifData exif = metadata.tags_->exif;
-      Exiv2::XmpData xmp = metadata.tags_->xmp;
-      markUpright(exif, xmp, width, height);
-      image->setExifData(exif);
-      image->setIptcData(metadata.tags_->iptc);
-      image->setXmpData(xmp);
+    const PhotoMetadata::Tags* tags = metadata.tags_.get();
+    const std::vector<std::uint8_t>* profile = metadata.profile_.get();
+    // A JPEG's metadata lives before its scan: Exiv2 rewrites the segments up to the SOS header
+    // and copies what follows unchanged, so only that head goes through it, not the megabytes of
+    // compressed data. Its output must end with the same SOS header, or the whole file is used.
+    const auto [sos, scan] = jpegScanHeader(file);
+    if (scan != 0) {
+      std::vector<std::uint8_t> head =
+          writeWithExiv2(tags, profile, width, height, file.data(), scan);
+      const std::size_t sosBytes = scan - sos;
+      if (head.size() >= sosBytes &&
+          std::equal(head.end() - static_cast<std::ptrdiff_t>(sosBytes), head.end(),
+                     file.begin() + static_cast<std::ptrdiff_t>(sos))) {
+        head.reserve(head.size() + file.size() - scan);
+        head.insert(head.end(), file.begin() + static_cast<std::ptrdiff_t>(scan), file.end());
+        file.swap(head);
+        return CodecResult::success();
+      }
     }
-    if (metadata.profile_ && !metadata.profile_->empty()) {
-      Exiv2::DataBuf icc(metadata.profile_->data(), static_cast<long>(metadata.profile_->size()));
-      image->setIccProfile(icc, false);
-    }
-    image->writeMetadata();
-
-    Exiv2::BasicIo& io = image->io();
-    if (io.open() != 0) return CodecResult::fail(CodecError::ceIo, "metadata stream");
-    const long n = io.size();
-    const Exiv2::byte* bytes = io.mmap();
-    std::vector<std::uint8_t> written(bytes, bytes + n);
-    io.munmap();
-    io.close();
+    std::vector<std::uint8_t> written =
+        writeWithExiv2(tags, profile, width, height, file.data(), file.size());
     file.swap(written);
     return CodecResult::success();
   } catch (const std::bad_alloc&) {
