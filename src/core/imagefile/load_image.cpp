@@ -98,7 +98,8 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetad
     Bitmap pic;
     if (auto r = decoder.read(in, pic, limits); !r.ok()) return r;
     if (decoder.rendered) renderOnWhite(pic);
-    PhotoMetadata found = readPhotoMetadata(bytes.data(), size);
+    PhotoMetadata found;
+    if (mayCarryMetadata(ext)) found = readPhotoMetadata(bytes.data(), size);
     if (orientationAppliesTo(ext)) applyOrientation(pic, found.orientation());
     pic.Transparent = false;
     out.swap(pic);

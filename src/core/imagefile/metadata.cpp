@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -140,6 +141,14 @@ PhotoMetadata PhotoMetadata::profileOnly() const {
   PhotoMetadata kept;
   kept.profile_ = profile_;
   return kept;
+}
+
+bool mayCarryMetadata(const std::string& extension) {
+  static constexpr const char* kExtensions[] = {"jpg",  "jpeg", "jpe",  "jfif", "tif",
+                                                "tiff", "png",  "psd",  "pdd",  "webp",
+                                                "heic", "heif", "avif", "jxl"};
+  return std::find(std::begin(kExtensions), std::end(kExtensions), extension) !=
+         std::end(kExtensions);
 }
 
 PhotoMetadata readPhotoMetadata(const std::uint8_t* data, std::size_t size) noexcept {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "imagefile/codec.h"
@@ -45,6 +46,10 @@ class PhotoMetadata {
 // is damaged gives an empty bundle. Image-structure tags (sizes, strips, tiles) and the EXIF
 // thumbnail are left out, as they describe the file rather than the photo.
 PhotoMetadata readPhotoMetadata(const std::uint8_t* data, std::size_t size) noexcept;
+
+// Whether files with this lower-case extension may carry photo metadata worth reading (JPEG, TIFF,
+// PNG, Photoshop, WebP, HEIF, AVIF, JPEG XL): the loader asks Exiv2 about no other file.
+bool mayCarryMetadata(const std::string& extension);
 
 // Writes metadata into an encoded JPEG, PNG, TIFF or WebP file held in file, in place: the tags
 // with Orientation set to 1 and the pixel dimensions set to width x height, and the colour profile.
