@@ -22,17 +22,19 @@ constexpr const char* kUsage =
 
 Commands:
   info FILE...
-      One line per file: name, format, width x height, bits per pixel.
-  convert INPUT OUTPUT [--quality Q] [--progressive]
+      One line per file: name, format, width x height, bits per pixel, and the EXIF
+      orientation when the file has one (the size is that of the upright picture).
+  convert INPUT OUTPUT [--quality Q] [--progressive] [--strip-metadata]
       Reads INPUT as the program opens a photo and writes OUTPUT by its extension
       (.bmp .rle .gif .jpg .jpeg .jpe .png .tif .tiff .tga).
-  resize INPUT OUTPUT --width W --height H [--plain]
+  resize INPUT OUTPUT --width W --height H [--plain] [--strip-metadata]
       Lanczos 3 resampling (or a plain stretch with --plain) to W x H pixels.
   frame INPUT... [--mask MASK] [--settings FILE]
         (-o OUTPUT | --output-dir DIR [--format EXT] [--suffix TEXT] [--recursive] [--overwrite])
         [--colour COLOUR] [--opacity N] [--tile | --fit] [--soften | --no-soften]
         [--two-tone | --no-two-tone] [--transparent | --rgb] [--negative | --no-negative]
         [--rotate 0|90|180|270] [--quality Q] [--progressive] [--jobs N] [--quiet]
+        [--strip-metadata]
       Frames each photo with the mask as "Appliquer le masque" does, then saves it as
       "Enregistrer sous..." does. An INPUT may be a folder: its readable pictures, in name
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
@@ -50,6 +52,8 @@ Commands:
 Options:
   --quality Q      JPEG quality from 1 to 100 (default 90)
   --progressive    progressive JPEG
+  --strip-metadata write no EXIF, XMP or IPTC into JPEG, PNG and TIFF outputs (by default a
+                   photo's metadata is kept, upright); its colour profile is kept either way
   -h, --help       show this help
   --version        show the version
 
@@ -68,7 +72,9 @@ std::string formatDescription(const std::string& name) {
 // One line of info: "NAME: DESCRIPTION, W x H, B bits".
 void printInfo(std::ostream& out, const std::string& name, const ImageInfo& info) {
   out << name << ": " << formatDescription(name) << ", " << info.width << " x " << info.height
-      << ", " << info.bitsPerPixel << " bits\n";
+      << ", " << info.bitsPerPixel << " bits";
+  if (info.orientation != 0) out << ", orientation EXIF " << info.orientation;
+  out << '\n';
 }
 
 int commandInfo(const Arguments& a, std::ostream& out, std::ostream& err) {
@@ -90,8 +96,9 @@ int commandConvert(const Arguments& a) {
   if (a.positional.size() != 2) throw UsageError{"convert needs INPUT and OUTPUT"};
   const JpegOptions jpeg = jpegOptionsOf(a);
   Bitmap photo;
-  if (!openPhoto(a.positional[0], photo)) return kExitSomeFailed;
-  return saveResult(a.positional[1], photo, jpeg) ? kExitOk : kExitSomeFailed;
+  PhotoMetadata metadata;
+  if (!openPhoto(a.positional[0], photo, a, &metadata)) return kExitSomeFailed;
+  return saveResult(a.positional[1], photo, jpeg, &metadata) ? kExitOk : kExitSomeFailed;
 }
 
 int commandResize(const Arguments& a) {
@@ -102,7 +109,8 @@ int commandResize(const Arguments& a) {
   const int height = parseInt(*a.value("--height"), "--height", 1, 65535);
   const JpegOptions jpeg = jpegOptionsOf(a);
   Bitmap photo;
-  if (!openPhoto(a.positional[0], photo)) return kExitSomeFailed;
+  PhotoMetadata metadata;
+  if (!openPhoto(a.positional[0], photo, a, &metadata)) return kExitSomeFailed;
   Bitmap resized;
   if (a.has("--plain")) {
     PlainResize(width, height, photo, resized);
@@ -110,7 +118,7 @@ int commandResize(const Arguments& a) {
     ResampleBitmap(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
                    rkLanczos3, 0.0f, photo, resized);
   }
-  return saveResult(a.positional[1], resized, jpeg) ? kExitOk : kExitSomeFailed;
+  return saveResult(a.positional[1], resized, jpeg, &metadata) ? kExitOk : kExitSomeFailed;
 }
 
 }  // namespace
@@ -140,18 +148,20 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       }
     if (command == "info") return commandInfo(parseArguments(rest, {}, {}), out, err);
     if (command == "convert")
-      return commandConvert(parseArguments(rest, {"--quality"}, {"--progressive"}));
+      return commandConvert(
+          parseArguments(rest, {"--quality"}, {"--progressive", "--strip-metadata"}));
     if (command == "resize")
-      return commandResize(
-          parseArguments(rest, {"--width", "--height", "--quality"}, {"--plain", "--progressive"}));
+      return commandResize(parseArguments(rest, {"--width", "--height", "--quality"},
+                                          {"--plain", "--progressive", "--strip-metadata"}));
     if (command == "frame")
       return commandFrame(
-          parseArguments(rest,
-                         {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix",
-                          "--colour", "--opacity", "--rotate", "--quality", "--jobs"},
-                         {"--tile", "--fit", "--soften", "--no-soften", "--two-tone",
-                          "--no-two-tone", "--transparent", "--rgb", "--negative", "--no-negative",
-                          "--progressive", "--recursive", "--overwrite", "--quiet"}),
+          parseArguments(
+              rest,
+              {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix", "--colour",
+               "--opacity", "--rotate", "--quality", "--jobs"},
+              {"--tile", "--fit", "--soften", "--no-soften", "--two-tone", "--no-two-tone",
+               "--transparent", "--rgb", "--negative", "--no-negative", "--progressive",
+               "--recursive", "--overwrite", "--quiet", "--strip-metadata"}),
           messages);
     throw UsageError{"unknown command \"" + command + "\""};
   } catch (const UsageError& e) {

@@ -91,17 +91,20 @@ JpegOptions jpegOptionsOf(const Arguments& a) {
   return jpeg;
 }
 
-bool openPhoto(const std::string& name, Bitmap& photo) {
+bool openPhoto(const std::string& name, Bitmap& photo, const Arguments& a,
+               PhotoMetadata* metadata) {
   std::string fileName = name;
-  if (LoadImageFile(fileName, photo, "") <= 0) return false;
+  if (LoadImageFile(fileName, photo, "", metadata) <= 0) return false;
+  if (metadata && a.has("--strip-metadata")) *metadata = metadata->profileOnly();
   photo.convertTo24();
   photo.Transparent = false;
   return true;
 }
 
-bool saveResult(const std::string& name, Bitmap& working, const JpegOptions& jpeg) {
+bool saveResult(const std::string& name, Bitmap& working, const JpegOptions& jpeg,
+                const PhotoMetadata* metadata) {
   MakeSaveReady(working);
-  return SaveImageFileWith(name, working, jpeg) > 0;
+  return SaveImageFileWith(name, working, jpeg, true, metadata) > 0;
 }
 
 }  // namespace vorlino::cli

@@ -63,12 +63,15 @@ class StreamPrompts final : public Prompts {
 JpegOptions jpegOptionsOf(const Arguments& a);
 
 // Reads a file as the program opens a photo: by its extension, made 24-bit, not transparent.
-// A failure has shown the program's message.
-bool openPhoto(const std::string& name, Bitmap& photo);
+// A failure has shown the program's message. metadata, when given, receives the file's metadata,
+// reduced to its colour profile when the arguments ask for --strip-metadata.
+bool openPhoto(const std::string& name, Bitmap& photo, const Arguments& a,
+               PhotoMetadata* metadata = nullptr);
 
 // Saves as "Enregistrer sous..." does: reduced to a palette when transparent, written with the
 // given JPEG settings. The reduction is made in place, as the picture is not used afterwards. A
-// failure has shown the program's message.
-bool saveResult(const std::string& name, Bitmap& working, const JpegOptions& jpeg);
+// failure has shown the program's message. metadata, when given, goes into the file.
+bool saveResult(const std::string& name, Bitmap& working, const JpegOptions& jpeg,
+                const PhotoMetadata* metadata = nullptr);
 
 }  // namespace vorlino::cli

@@ -99,7 +99,7 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int jobs = a.value("--jobs") ? parseInt(*a.value("--jobs"), "--jobs", 1, 256) : cores;
   const bool quiet = a.has("--quiet");
-  const FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a)};
+  const FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a), !a.has("--strip-metadata")};
 
   // The list of photos and their output names, before any work.
   std::vector<FrameFileJob> work;

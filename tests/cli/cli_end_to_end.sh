@@ -141,6 +141,31 @@ expect 0 "$CLI" frame "$PHOTO" --settings "$WORK/Vorlino.ini" -o "$WORK/overridd
 cmp -s "$WORK/from-settings.png" "$WORK/overridden.png" && fail "options override the settings file"
 expect 2 "$CLI" frame "$PHOTO" --settings "$WORK/missing.ini" -o "$WORK/x.png"
 
+# A camera photo: upright size and tag in info; its tags go into the outputs unless
+# --strip-metadata, which keeps only the colour profile.
+if command -v exiftool >/dev/null; then
+  cp "$PHOTO" "$WORK/camera.jpg"
+  exiftool -q -overwrite_original -Orientation#=6 -Make=Vendor -XMP-dc:Title=Lac \
+    "-ICC_Profile<=$SRC/tests/data/icc/compatibleWithAdobeRGB1998.icc" "$WORK/camera.jpg"
+  expect 0 "$CLI" info "$WORK/camera.jpg"
+  grep -q "46 x 70, 24 bits, orientation EXIF 6" "$WORK/out.txt" || fail "info gives the upright size and the tag"
+  kept() { [ "$(exiftool -s3 -Make -Title -Orientation# "$1" | tr '\n' ' ')" = "Vendor Lac 1 " ] || fail "$2 keeps the tags, upright"; }
+  stripped() {
+    [ -z "$(exiftool -s3 -Make -Title "$1")" ] || fail "$2 --strip-metadata drops the tags"
+    [ -n "$(exiftool -s3 -ProfileDescription "$1")" ] || fail "$2 --strip-metadata keeps the profile"
+  }
+  expect 0 "$CLI" convert "$WORK/camera.jpg" "$WORK/meta.png" && kept "$WORK/meta.png" convert
+  expect 0 "$CLI" convert "$WORK/camera.jpg" "$WORK/meta.png" --strip-metadata && stripped "$WORK/meta.png" convert
+  expect 0 "$CLI" resize "$WORK/camera.jpg" "$WORK/meta.tif" --width 20 --height 30 && kept "$WORK/meta.tif" resize
+  expect 0 "$CLI" resize "$WORK/camera.jpg" "$WORK/meta.tif" --width 20 --height 30 --strip-metadata &&
+    stripped "$WORK/meta.tif" resize
+  expect 0 "$CLI" frame "$WORK/camera.jpg" --mask "$MASK" -o "$WORK/meta.jpg" && kept "$WORK/meta.jpg" frame
+  expect 0 "$CLI" frame "$WORK/camera.jpg" --mask "$MASK" -o "$WORK/meta-stripped.jpg" --strip-metadata &&
+    stripped "$WORK/meta-stripped.jpg" frame
+else
+  echo "exiftool not installed: metadata checks skipped"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1

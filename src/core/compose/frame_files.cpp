@@ -80,7 +80,8 @@ FrameFileResult frameFile(const FrameFileJob& job, const FrameFileSettings& sett
     if (!overwrite && fs::exists(job.output, ec))
       return {FrameOutcome::foSkipped, "\"" + job.output + "\" existe déjà"};
     Bitmap photo;
-    if (!decodeImageFile(job.input, photo).ok())
+    PhotoMetadata metadata;
+    if (!decodeImageFile(job.input, photo, metadata).ok())
       return {FrameOutcome::foFailed, loadFailureMessage(job.input)};
     photo.convertTo24();
     photo.Transparent = false;
@@ -90,7 +91,8 @@ FrameFileResult frameFile(const FrameFileJob& job, const FrameFileSettings& sett
     if (const auto parent = fs::path(job.output).parent_path(); !parent.empty())
       fs::create_directories(parent, ec);
     MakeSaveReady(photo);
-    const int written = SaveImageFileWith(job.output, photo, settings.jpeg, false);
+    if (!settings.keepMetadata) metadata = metadata.profileOnly();
+    const int written = SaveImageFileWith(job.output, photo, settings.jpeg, false, &metadata);
     if (written > 0) return {FrameOutcome::foDone, {}};
     return {FrameOutcome::foFailed, saveFailureMessage(job.output, written == -2)};
   } catch (const std::exception&) {

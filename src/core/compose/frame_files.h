@@ -24,6 +24,8 @@ struct FrameFileSettings {
   MaskOptions mask;
   BlendOptions blend;
   JpegOptions jpeg;
+  // Whether each photo's metadata goes into its output; when not, only its colour profile does.
+  bool keepMetadata = true;
 };
 
 // One photo to frame and the file to write.

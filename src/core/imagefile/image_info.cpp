@@ -8,10 +8,13 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "imagefile/decoder_kind.h"
 #include "imagefile/format_registry.h"
 #include "imagefile/load_image.h"
+#include "imagefile/metadata.h"
+#include "imagefile/orientation.h"
 
 namespace vorlino {
 namespace {
@@ -224,14 +227,22 @@ CodecResult readImageInfo(const std::string& fileName, ImageInfo& info) noexcept
     const auto kind = ext.empty() ? std::nullopt : fileFormats().decoderFor(ext);
     if (kind && decoderAvailable(*kind)) {
       const MappedFile file(fileName);
-      if (const auto found = headerInfo(*kind, file)) {
+      if (auto found = headerInfo(*kind, file)) {
+        if (mayCarryMetadata(ext))
+          found->orientation = readPhotoMetadata(file.data(), file.size()).orientation();
+        // Orientations 5 to 8 turn the picture a quarter: the upright size is the stored one
+        // crossed.
+        if (orientationAppliesTo(ext) && found->orientation >= 5)
+          std::swap(found->width, found->height);
         info = *found;
         return CodecResult::success();
       }
     }
     Bitmap picture;
-    const CodecResult r = decodeImageFile(fileName, picture);
-    if (r.ok()) info = {picture.width(), picture.height(), picture.bitsPerPixel()};
+    PhotoMetadata metadata;
+    const CodecResult r = decodeImageFile(fileName, picture, metadata);
+    if (r.ok())
+      info = {picture.width(), picture.height(), picture.bitsPerPixel(), metadata.orientation()};
     return r;
   });
 }

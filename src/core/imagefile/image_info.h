@@ -14,6 +14,9 @@ struct ImageInfo {
   int height = 0;
   // The depth of the bitmap that decodeImageFile gives for the file: 1, 4, 8, 24 or 32.
   int bitsPerPixel = 0;
+  // The EXIF Orientation found in the file (1 to 8), 0 when there was none. The size above is
+  // already the upright one.
+  int orientation = 0;
 };
 
 // The file's size and depth as decodeImageFile would give them, chosen by its extension like it.

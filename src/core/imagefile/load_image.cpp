@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "imagefile/format_registry.h"
+#include "imagefile/orientation.h"
 #include "prompts/prompts.h"
 
 namespace vorlino {
@@ -77,6 +78,12 @@ std::string fileExtension(const std::string& fileName) {
 
 CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
                             const DecodeLimits& limits) noexcept {
+  PhotoMetadata unused;
+  return decodeImageFile(fileName, out, unused, limits);
+}
+
+CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetadata& metadata,
+                            const DecodeLimits& limits) noexcept {
   return runCodec([&]() -> CodecResult {
     const std::string ext = fileExtension(fileName);
     const auto kind = ext.empty() ? std::nullopt : fileFormats().decoderFor(ext);
@@ -91,13 +98,18 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
     Bitmap pic;
     if (auto r = decoder.read(in, pic, limits); !r.ok()) return r;
     if (decoder.rendered) renderOnWhite(pic);
+    PhotoMetadata found;
+    if (mayCarryMetadata(ext)) found = readPhotoMetadata(bytes.data(), size);
+    if (orientationAppliesTo(ext)) applyOrientation(pic, found.orientation());
     pic.Transparent = false;
     out.swap(pic);
+    metadata = std::move(found);
     return CodecResult::success();
   });
 }
 
-int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder) noexcept {
+int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder,
+                  PhotoMetadata* metadata) noexcept {
   try {
     if (fileName.empty()) {
       OpenImageRequest request;
@@ -109,7 +121,11 @@ int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& fold
       gPreview = reply.preview;
     }
     if (fileName.empty()) return 0;
-    if (decodeImageFile(fileName, target).ok()) return 1;
+    PhotoMetadata found;
+    if (decodeImageFile(fileName, target, found).ok()) {
+      if (metadata) *metadata = std::move(found);
+      return 1;
+    }
   } catch (...) {
     // Out of memory while building texts or a failing dialog: a failure like any other.
   }

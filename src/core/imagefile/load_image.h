@@ -6,6 +6,7 @@
 
 #include "bitmap/bitmap.h"
 #include "imagefile/codec.h"
+#include "imagefile/metadata.h"
 
 namespace vorlino {
 
@@ -13,12 +14,19 @@ namespace vorlino {
 // is shown first (initial folder `folder` when not empty) and the chosen name is written back.
 // Result: 1 read; 0 dialog cancelled; -1 failed, after the message "Impossible d'ouvrir l'image
 // dans le fichier "<name>"" unless failure reports are off. The decoder is chosen by the extension
-// alone; target is changed only on success, and its Transparent flag is then off.
-int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder) noexcept;
+// alone; target is changed only on success, and its Transparent flag is then off. A picture whose
+// file carries an EXIF Orientation comes out upright. When metadata is given, it receives the
+// file's metadata on success (see readPhotoMetadata).
+int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder,
+                  PhotoMetadata* metadata = nullptr) noexcept;
 
 // Reads and decodes a file by its extension into out (only on success): what LoadImageFile does
 // after the dialog, without any message. Icons and metafiles come out drawn onto white, 24 bits.
+// The picture is turned upright by the file's EXIF Orientation (see orientationAppliesTo).
 CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
+                            const DecodeLimits& limits = {}) noexcept;
+// The same, handing back the file's metadata too (replaced only on success).
+CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetadata& metadata,
                             const DecodeLimits& limits = {}) noexcept;
 
 // The one message of a failed read, naming the file.

@@ -67,9 +67,13 @@ void showSaveError(const std::string& fileName, bool unknownFormat) {
 
 // Encodes in memory, then puts the file in place; -1 after the message on any failure.
 int writeWithEncoder(const std::string& fileName, const SaveEncoder& encoder, const Bitmap& bitmap,
-                     bool reportFailures = true) {
+                     bool reportFailures, const PhotoMetadata* metadata) {
   ByteWriter out;
   CodecResult result = encode(encoder, bitmap, out);
+  // A failure to place the metadata leaves the encoded bytes as they were: the picture matters
+  // more.
+  if (result.ok() && metadata && formatCarriesMetadata(encoder.format))
+    embedPhotoMetadata(*metadata, bitmap.width(), bitmap.height(), out.bytes());
   if (result.ok()) result = writeFileReplacing(fileName, out.bytes());
   if (!result.ok()) {
     if (reportFailures) showSaveError(fileName, false);
@@ -126,7 +130,13 @@ std::optional<SaveFormat> saveFormatOf(const std::string& fileName) {
   return std::nullopt;
 }
 
-int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName) {
+bool formatCarriesMetadata(SaveFormat format) {
+  return format == SaveFormat::sfJpeg || format == SaveFormat::sfPng ||
+         format == SaveFormat::sfTiff;
+}
+
+int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName,
+                  const PhotoMetadata* metadata) {
   if (fileName.empty()) {
     SaveImageRequest request;
     request.filter = saveFilter();
@@ -151,11 +161,11 @@ int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defa
   // A copy, so that a handler that replaces the slot does not destroy itself while it runs.
   if (const BeforeSaveHandler handler = beforeSaveSlot()) handler(encoder, accept);
   if (!accept) return 0;
-  return writeWithEncoder(fileName, encoder, bitmap);
+  return writeWithEncoder(fileName, encoder, bitmap, true, metadata);
 }
 
 int SaveImageFileWith(const std::string& fileName, const Bitmap& bitmap, const JpegOptions& jpeg,
-                      bool reportFailures) {
+                      bool reportFailures, const PhotoMetadata* metadata) {
   const std::optional<SaveFormat> format = saveFormatOf(fileName);
   if (!format) {
     if (reportFailures) showSaveError(fileName, true);
@@ -164,7 +174,7 @@ int SaveImageFileWith(const std::string& fileName, const Bitmap& bitmap, const J
   SaveEncoder encoder;
   encoder.format = *format;
   encoder.jpeg = jpeg;
-  return writeWithEncoder(fileName, encoder, bitmap, reportFailures);
+  return writeWithEncoder(fileName, encoder, bitmap, reportFailures, metadata);
 }
 
 }  // namespace vorlino

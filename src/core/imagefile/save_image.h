@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bitmap/bitmap.h"
+#include "imagefile/metadata.h"
 #include "imagefile/write_jpeg.h"
 
 namespace vorlino {
@@ -44,19 +45,25 @@ int FindSaveFormat(const std::string& name);
 // The writer that the extension of fileName selects, or nothing.
 std::optional<SaveFormat> saveFormatOf(const std::string& fileName);
 
+// Whether files of this format carry a photo's metadata and colour profile when saved.
+bool formatCarriesMetadata(SaveFormat format);
+
 // Writes bitmap to fileName by its extension. When fileName is empty, the save dialog is shown
 // first (type preselected from defaultName, which is proposed without its extension) and the
 // chosen name is written back. Returns 1 written, 0 cancelled (dialog or before-save handler),
 // -1 writing failed, -2 unknown extension; a negative result has shown its error message. A
-// failed write leaves any existing file untouched. The bitmap is the caller's copy.
-int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName);
+// failed write leaves any existing file untouched. The bitmap is the caller's copy. When metadata
+// is given and the format carries it, the file gets those tags and that profile (see
+// embedPhotoMetadata); should Exiv2 fail to place them, the picture is still written, without them.
+int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName,
+                  const PhotoMetadata* metadata = nullptr);
 
 // Writes bitmap to fileName by its extension with the given JPEG settings: no dialog and no
 // before-save event, for work that runs without the user (the command-line tool, folders framed
 // on worker threads). Returns 1, -1 or -2, with the messages of SaveImageFile when reportFailures
-// is set.
+// is set. Metadata as for SaveImageFile.
 int SaveImageFileWith(const std::string& fileName, const Bitmap& bitmap, const JpegOptions& jpeg,
-                      bool reportFailures = true);
+                      bool reportFailures = true, const PhotoMetadata* metadata = nullptr);
 
 // The message of a failed save naming the file; with unknownFormat, the two-line form.
 std::string saveFailureMessage(const std::string& fileName, bool unknownFormat);

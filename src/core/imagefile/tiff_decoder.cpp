@@ -16,6 +16,7 @@
 #include <tiffio.h>
 
 #include "imagefile/decoders.h"
+#include "imagefile/orientation.h"
 
 namespace vorlino {
 namespace {
@@ -189,9 +190,15 @@ CodecResult readThroughRgba(TIFF* tif, int width, int height, Bitmap& picture,
   if (!TIFFRGBAImageOK(tif, reason)) return CodecResult::fail(CodecError::ceUnsupported, reason);
   picture.resetForOverwrite(width, height, 32);
   auto* raster = reinterpret_cast<std::uint32_t*>(picture.bits());
+  // libtiff mirrors orientations 2 to 4 upright itself, but would only mirror the turned ones
+  // (5 to 8): those are read as stored (asking for the file's own orientation flips nothing) and
+  // turned here.
+  std::uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+  const bool turned = orientation >= ORIENTATION_LEFTTOP && orientation <= ORIENTATION_LEFTBOT;
   if (!TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(width),
-                                 static_cast<std::uint32_t>(height), raster, ORIENTATION_TOPLEFT,
-                                 1))
+                                 static_cast<std::uint32_t>(height), raster,
+                                 turned ? orientation : ORIENTATION_TOPLEFT, 1))
     return tiffFailure(report, "cannot read image");
   for (int y = 0; y < height; ++y) {
     std::uint8_t* p = picture.row(y);
@@ -205,6 +212,7 @@ CodecResult readThroughRgba(TIFF* tif, int width, int height, Bitmap& picture,
       p[3] = static_cast<std::uint8_t>(TIFFGetA(v));
     }
   }
+  if (turned) applyOrientation(picture, orientation);
   return CodecResult::success();
 }
 

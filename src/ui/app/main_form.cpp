@@ -141,6 +141,10 @@ void TMainForm::CreateMenus() {
   MenuFichierOuvrir = item(MenuFichier, "MenuFichierOuvrir", "Ouvrir...", "Ctrl+O");
   MenuFichierEnregistrer =
       item(MenuFichier, "MenuFichierEnregistrer", "Enregistrer sous...", "Ctrl+S");
+  MenuFichierMetadonnees =
+      item(MenuFichier, "MenuFichierMetadonnees", "Conserver les métadonnées", nullptr);
+  MenuFichierMetadonnees->setCheckable(true);
+  MenuFichierMetadonnees->setChecked(true);
   MenuFichier->addSeparator();
   MenuFichierImprimer = item(MenuFichier, "MenuFichierImprimer", "Imprimer...", "Ctrl+P");
   MenuFichierSep = MenuFichier->addSeparator();

@@ -110,6 +110,15 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QString SaveFolder() const { return saveFolder_; }
   QString SettingsPath() const { return settingsPath_; }
   QStringList RecentFiles() const { return recentFiles_; }
+  // The metadata of the photo opened from a file (none after a paste); it belongs to the document,
+  // not to its pixels, so undo, resize and the mask leave it as it is.
+  const PhotoMetadata& DocumentMetadata() const { return documentMetadata_; }
+  // The ICC profile embedded in the document's file, as the file held it; empty when none.
+  const std::vector<std::uint8_t>& DocumentIccProfile() const {
+    return documentMetadata_.iccProfile();
+  }
+  // "Conserver les métadonnées": whether saves carry the photo's tags (the profile always goes).
+  bool KeepMetadata() const;
   TResultFormat ResultFormat() const;
 
   // ---- the dialogs made at start-up, living as long as the window ----
@@ -200,6 +209,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QAction* MenuFichierOuvrir = nullptr;
   QAction* MenuFichierEnregistrer = nullptr;
   QAction* MenuFichierImprimer = nullptr;
+  QAction* MenuFichierMetadonnees = nullptr;
   QAction* MenuFichierSep = nullptr;
   QAction* MenuFichierN[4] = {nullptr, nullptr, nullptr, nullptr};
   QAction* MenuFichierQuitter = nullptr;
@@ -229,6 +239,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   int modificationCount_ = 0;
   QStringList recentFiles_;
   QString currentFileName_;
+  PhotoMetadata documentMetadata_;
   QString commandLineFile_;
   bool firstPaintDone_ = false;
   int busyDepth_ = 0;

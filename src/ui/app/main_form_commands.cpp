@@ -129,7 +129,9 @@ bool TMainForm::ConfirmDiscard() {
 void TMainForm::OpenImage(const QString& fileName, bool remember) {
   if (!ConfirmDiscard()) return;
   std::string name = fileName.toStdString();
-  if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString()) <= 0) return;
+  PhotoMetadata metadata;
+  if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString(), &metadata) <= 0) return;
+  documentMetadata_ = std::move(metadata);
   history_.Clear();
   modificationCount_ = 0;
   WorkingBitmap().convertTo24();

@@ -90,7 +90,9 @@ int TMainForm::SaveDocument() {
   if (WorkingBitmap().Transparent)
     suggested = QString::fromStdString(withGifExtension(suggested.toStdString()));
   std::string chosen;
-  const int result = SaveImageFile(chosen, copy, suggested.toStdString());
+  const PhotoMetadata metadata =
+      KeepMetadata() ? documentMetadata_ : documentMetadata_.profileOnly();
+  const int result = SaveImageFile(chosen, copy, suggested.toStdString(), &metadata);
   if (result <= 0) return result;
   // The count goes to 0 and the newest snapshot goes with it.
   modificationCount_ = 1;
@@ -99,6 +101,10 @@ int TMainForm::SaveDocument() {
   saveFolder_ = FolderPart(currentFileName_);
   UpdateStatus();
   return result;
+}
+
+bool TMainForm::KeepMetadata() const {
+  return MenuFichierMetadonnees->isChecked();
 }
 
 void TMainForm::AskJpegOptions(SaveEncoder& encoder, bool& accept) {
@@ -133,6 +139,7 @@ void TMainForm::MenuEditionCollerClick() {
   // A pasted picture has never been saved: leaving or replacing it asks the question.
   modificationCount_ = 1;
   WorkingBitmap().swap(pasted);
+  documentMetadata_ = PhotoMetadata();
   SetResultTransparent(false);
   UpdateCommands();
   currentFileName_ = QStringLiteral("Sans titre");

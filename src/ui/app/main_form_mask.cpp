@@ -104,7 +104,8 @@ void TMainForm::MenuActionDossierClick() {
   if (maskPicture_.empty()) return;
   // The JPEG question is the window's own dialog: the choices made there are proposed again.
   if (batchForm_ == nullptr) batchForm_ = new TBatchForm(this, jpgCompressForm_);
-  batchForm_->Execute(maskPicture_, {CurrentMaskOptions(), CurrentBlendOptions(), JpegOptions{}});
+  batchForm_->Execute(maskPicture_,
+                      {CurrentMaskOptions(), CurrentBlendOptions(), JpegOptions{}, KeepMetadata()});
 }
 
 }  // namespace vorlino

@@ -35,6 +35,7 @@ void TMainForm::LoadSettings() {
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
   (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
+  MenuFichierMetadonnees->setChecked(settings.keepMetadata);
   recentFiles_.clear();
   for (const std::string& name : settings.recentFiles)
     recentFiles_.append(QString::fromStdString(name));
@@ -86,6 +87,7 @@ void TMainForm::SaveSettings() {
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();
+  settings.keepMetadata = KeepMetadata();
   for (const QString& name : recentFiles_) settings.recentFiles.push_back(name.toStdString());
 
   const std::string path = settingsPath_.toStdString();
