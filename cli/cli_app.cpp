@@ -24,7 +24,7 @@ Commands:
       One line per file: name, format, width x height, bits per pixel.
   convert INPUT OUTPUT [--quality Q] [--progressive]
       Reads INPUT as the program opens a photo and writes OUTPUT by its extension
-      (.bmp .rle .gif .jpg .jpeg .jpe .png .tif .tiff .tga).
+      (.bmp .rle .gif .jpg .jpeg .jpe .png .tif .tiff .tga .webp).
   resize INPUT OUTPUT --width W --height H [--plain]
       Lanczos 3 resampling (or a plain stretch with --plain) to W x H pixels.
   frame INPUT... [--mask MASK] [--settings FILE]
@@ -44,7 +44,7 @@ Commands:
       (default: the number of cores); the files are the same whatever N.
 
 Options:
-  --quality Q      JPEG quality from 1 to 100 (default 90)
+  --quality Q      JPEG (and lossy WebP) quality from 1 to 100 (default 90)
   --progressive    progressive JPEG
   -h, --help       show this help
   --version        show the version

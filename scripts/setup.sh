@@ -10,6 +10,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick python3-pil poppler-utils
   cups printer-driver-cups-pdf
+  libheif-dev libwebp-dev libjxl-dev liblcms2-dev libxcb1-dev
+  libheif-examples libavif-bin webp libjxl-tools liblcms2-utils icc-profiles-free
 )
 
 missing=()

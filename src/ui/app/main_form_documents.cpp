@@ -98,7 +98,9 @@ int TMainForm::SaveDocument() {
 }
 
 void TMainForm::AskJpegOptions(SaveEncoder& encoder, bool& accept) {
-  if (encoder.format != SaveFormat::sfJpeg || jpgCompressForm_ == nullptr) return;
+  // WebP is written at the quality of the same question.
+  const bool asks = encoder.format == SaveFormat::sfJpeg || encoder.format == SaveFormat::sfWebp;
+  if (!asks || jpgCompressForm_ == nullptr) return;
   int quality = encoder.jpeg.quality;
   bool progressive = encoder.jpeg.progressive;
   // The save runs in the busy state: the question gets the ordinary pointer meanwhile.

@@ -240,7 +240,8 @@ bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
       return false;
     }
     outputs.insert(target);
-    needsJpeg = needsJpeg || saveFormatOf(name) == SaveFormat::sfJpeg;
+    const auto written = saveFormatOf(name);
+    needsJpeg = needsJpeg || written == SaveFormat::sfJpeg || written == SaveFormat::sfWebp;
     jobs.push_back({file.string(), std::move(name)});
   }
   if (needsJpeg) {
