@@ -22,6 +22,8 @@ heif-enc -q 80 "$tmp/src.png" -o $out/heif/q80.heic
 heif-enc -b 10 -q 90 "$tmp/src16.png" -o $out/heif/d10.heic
 heif-enc -q 90 "$tmp/srca.png" -o $out/heif/alpha.heic
 heif-enc -q 90 "$tmp/srcicc.png" -o $out/heif/adobergb.heif
+# A quarter turn anticlockwise in the file's irot property, as a camera held upright writes it.
+python3 tests/data/heif_add_rotation.py $out/heif/q80.heic $out/heif/rot90.heic 1
 
 avifenc -l "$tmp/src.png" $out/avif/lossless.avif
 avifenc --min 20 --max 30 "$tmp/src.png" $out/avif/lossy.avif
