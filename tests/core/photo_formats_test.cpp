@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -189,6 +193,29 @@ TEST(PhotoFormatsTest, DamagedAndTruncatedFilesFailCleanly) {
     for (std::size_t i = bytes.size() / 3; i < bytes.size(); i += 7) scrambled[i] ^= 0x5A;
     decodeBytes(s.read, scrambled, out);
   }
+}
+
+// What the libraries print about damaged files never reaches the program's stderr.
+TEST(PhotoFormatsTest, LibraryMessagesStayOffStderr) {
+  test::ScratchFolder folder;
+  const std::string captured = folder.file("stderr.txt");
+  const int file = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  ::dup2(file, 2);
+  ::close(file);
+  Bitmap out;
+  // libde265 complains about this stream's sequence parameters; libjxl about every cut file.
+  decodeBytes(readHeif, test::readFileBytes(test::testDataDir() / "heif/bad/sps_error.heic"), out);
+  const Bytes jxl = test::readFileBytes(test::testDataDir() / "jxl/lossy.jxl");
+  EXPECT_FALSE(
+      decodeBytes(readJxl, Bytes(jxl.begin(), jxl.begin() + long(jxl.size() / 2)), out).ok());
+  std::fprintf(stderr, "after");  // stderr works again afterwards
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  EXPECT_EQ(test::readFileText(captured), "after");
 }
 
 TEST(PhotoFormatsTest, LimitsAreCheckedBeforeDecoding) {

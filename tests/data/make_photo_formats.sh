@@ -43,5 +43,8 @@ cjxl -d 0 "$tmp/srca.png" $out/jxl/alpha.jxl
 cjxl -d 0 "$tmp/grey.png" $out/jxl/grey.jxl
 cjxl -d 0 "$tmp/srcicc.png" $out/jxl/adobergb.jxl
 
+# heif/bad/sps_error.heic is alpha.heic with a few bytes changed at random: libde265 reports its
+# damaged sequence parameters on stderr. It is kept as it was found, not remade here.
+
 # The first frame of the animation, to compare with (dwebp reads no animation).
 cp "$tmp/src.png" $out/webp/animated.first.png

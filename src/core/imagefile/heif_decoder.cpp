@@ -5,7 +5,8 @@
 // so the picture comes out upright. 8-bit images give 24 bits, or 32 bits with an alpha plane;
 // 10 and 12-bit images are read at their own depth and rounded to 8 bits here. Grid images (the
 // tiles of a phone photo) are assembled by libheif. Thumbnails, depth maps and further images are
-// ignored. The size is checked against the limits before anything is decoded.
+// ignored. The size is checked against the limits before anything is decoded. The codecs behind
+// libheif (libde265, dav1d, aom) print a line for some damaged streams: kept off stderr.
 #include <cstring>
 #include <memory>
 
@@ -13,6 +14,7 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/photo_formats.h"
+#include "imagefile/quiet_stderr.h"
 #include "imagefile/rgb_rows.h"
 
 namespace vorlino {
@@ -83,6 +85,7 @@ CodecResult openPrimary(const std::uint8_t* data, std::size_t size, HeifContext&
 }  // namespace
 
 CodecResult readHeif(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept {
+  const QuietStderr quiet;
   return runCodec([&]() -> CodecResult {
     HeifContext context;
     HeifHandle handle;
