@@ -26,7 +26,7 @@ Commands:
       orientation when the file has one (the size is that of the upright picture).
   convert INPUT OUTPUT [--quality Q] [--progressive] [--strip-metadata]
       Reads INPUT as the program opens a photo and writes OUTPUT by its extension
-      (.bmp .rle .gif .jpg .jpeg .jpe .png .tif .tiff .tga).
+      (.bmp .rle .gif .jpg .jpeg .jpe .png .tif .tiff .tga .webp).
   resize INPUT OUTPUT --width W --height H [--plain] [--strip-metadata]
       Lanczos 3 resampling (or a plain stretch with --plain) to W x H pixels.
   frame INPUT... [--mask MASK] [--settings FILE]
@@ -50,7 +50,7 @@ Commands:
       (default: the number of cores); the files are the same whatever N.
 
 Options:
-  --quality Q      JPEG quality from 1 to 100 (default 90)
+  --quality Q      JPEG (and lossy WebP) quality from 1 to 100 (default 90)
   --progressive    progressive JPEG
   --strip-metadata write no EXIF, XMP or IPTC into JPEG, PNG and TIFF outputs (by default a
                    photo's metadata is kept, upright); its colour profile is kept either way

@@ -12,6 +12,8 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick python3-pil poppler-utils
   cups printer-driver-cups-pdf
   dpkg-dev file lintian appstream desktop-file-utils man-db
+  libheif-dev libwebp-dev libjxl-dev liblcms2-dev libxcb1-dev
+  libheif-examples libavif-bin webp libjxl-tools liblcms2-utils icc-profiles-free
 )
 
 missing=()

@@ -24,6 +24,16 @@ const char* const kOpenFilter =
     "*.tga; *.vda; *.vst; *.win|Images ZSoft Paintbrush (*.pcc; *.pcx; *.scr)|*.pcc; *.pcx; "
     "*.scr|Metafiles Windows (*.emf; *.wmf)|*.emf; *.wmf";
 
+// The program's own registry: the photo formats follow, each on its own line after the sorted
+// ones, and their extensions end the first list.
+std::string programFilter() {
+  std::string f = kOpenFilter;
+  f.insert(f.find("*.wmf|") + 5, "; *.heic; *.heif; *.avif; *.webp; *.jxl");
+  return f +
+         "|Images HEIF (*.heic; *.heif)|*.heic; *.heif|Images AVIF (*.avif)|*.avif|Images WebP "
+         "(*.webp)|*.webp|Images JPEG XL (*.jxl)|*.jxl";
+}
+
 TEST(FormatRegistryTest, StandardRegistryHoldsFortyExtensionsForEighteenDecoders) {
   TFileFormatList list;
   registerStandardFormats(list);
@@ -61,7 +71,7 @@ TEST(FormatRegistryTest, OpenFilterIsExactAndBuiltOnce) {
   const std::string& first = list.openFilter();
   EXPECT_EQ(first, kOpenFilter);
   EXPECT_EQ(&list.openFilter(), &first);  // the cached text, not a new one
-  EXPECT_EQ(fileFormats().openFilter(), kOpenFilter);
+  EXPECT_EQ(fileFormats().openFilter(), programFilter());
   // Only the vector formats.
   EXPECT_EQ(list.buildFilter(pkVector),
             "Toutes les images|*.emf; *.psp; *.wmf|Images Paintshop Pro (*.psp)|*.psp|"
@@ -97,6 +107,11 @@ TEST(FormatRegistryTest, LookupIgnoresCase) {
   EXPECT_EQ(list.decoderFor("jpg"), DecoderKind::dkJpeg);
   EXPECT_EQ(list.decoderFor("Tga"), DecoderKind::dkTarga);
   EXPECT_EQ(list.decoderFor("txt"), std::nullopt);
+  EXPECT_EQ(list.decoderFor("HEIC"), DecoderKind::dkHeif);
+  EXPECT_EQ(list.decoderFor("heif"), DecoderKind::dkHeif);
+  EXPECT_EQ(list.decoderFor("avif"), DecoderKind::dkAvif);
+  EXPECT_EQ(list.decoderFor("WebP"), DecoderKind::dkWebp);
+  EXPECT_EQ(list.decoderFor("jxl"), DecoderKind::dkJxl);
   EXPECT_EQ(list.decoderFor(""), std::nullopt);
 }
 

@@ -31,7 +31,8 @@ TEST_F(SaveImageTest, FilterIsBuiltFromTheTable) {
   EXPECT_EQ(saveFilter(),
             "Bitmap Windows (*.bmp)|*.bmp|Bitmap Windows RLE (*.rle)|*.rle|Image GIF (*.gif)|*.gif|"
             "Image JPEG (*.jpg;*.jpeg;*.jpe)|*.jpg;*.jpeg;*.jpe|Image PNG (*.png)|*.png|"
-            "Image TIFF (*.tif;*.tiff)|*.tif;*.tiff|Image Targa (*.tga)|*.tga");
+            "Image TIFF (*.tif;*.tiff)|*.tif;*.tiff|Image Targa (*.tga)|*.tga|"
+            "Image WebP (*.webp)|*.webp");
 }
 
 TEST_F(SaveImageTest, FindSaveFormatMatchesLowerCasedExtensionFromTheLastRow) {

@@ -331,6 +331,22 @@ class TestBatch : public QObject {
             Expected(form, photos_ + "/a.bmp", expected + "/a90.jpg", JpegOptions{90, false}));
   }
 
+  // WebP chosen: the same quality question, and the files are written at its answer.
+  void webpQualityFromTheJpegDialog() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, programFolder());
+    showWithMask(form, script);
+    const QString out = freshFolder(QStringLiteral("out-webp"));
+    bool asked = false;
+    SetModalHook(Player(Fill{photos_, out, 8, false, false, 4}, &asked));  // quality 20
+    child<QAction>(form, "MenuActionDossier")->trigger();
+    QVERIFY(asked);
+    QCOMPARE(FilesUnder(out), QStringList({"a.webp", "b.webp", "c.webp", "d.webp"}));
+    const QString expected = freshFolder(QStringLiteral("expected-webp"));
+    QCOMPARE(FileBytes(out + "/a.webp"),
+             Expected(form, photos_ + "/a.bmp", expected + "/a.webp", JpegOptions{20, false}));
+  }
+
   // Refusals keep the dialog open; the choices are proposed again next time.
   void refusesUnsafeFoldersAndRemembersChoices() {
     ScriptedPrompts script;

@@ -38,6 +38,7 @@
 #include "dialogs/redim.h"
 #include "imagefile/load_image.h"
 #include "imagefile/write_jpeg.h"
+#include "imagefile/write_webp.h"
 #include "settings/ini_file.h"
 #include "ui_test_files.h"
 #include "view/my_graphic.h"
@@ -582,6 +583,35 @@ class TestDocuments : public QObject {
       QCOMPARE(user.shown, 1);
       QVERIFY(QFile::exists(out + QStringLiteral("encore.jpg")));
     }
+  }
+
+  // WebP asks the same question and is written lossy at its quality; cancelling writes nothing.
+  void webpIsSavedAtTheQualityOfTheJpegQuestion() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, newFolder("program"));
+    editedDocument(form, script);
+    const QString out = newFolder("out");
+    {
+      ModalScript user([](QDialog& dialog) { child<QPushButton>(dialog, "BAnnuler")->click(); });
+      saveAs(form, script, out + QStringLiteral("annule.webp"));
+      QCOMPARE(user.shown, 1);
+      QVERIFY(!QFile::exists(out + QStringLiteral("annule.webp")));
+    }
+    {
+      ModalScript user([](QDialog& dialog) {
+        child<QSlider>(dialog, "TBN")->setValue(4);
+        child<QPushButton>(dialog, "BOk")->click();
+      });
+      saveAs(form, script, out + QStringLiteral("photo.webp"));
+      QCOMPARE(user.shown, 1);
+    }
+    QVERIFY(script.messages.empty());
+    ByteWriter expected;
+    QVERIFY(WriteWebp(form.WorkingBitmap(), expected, WebpOptions{20}).ok());
+    QCOMPARE(fileBytes(out + QStringLiteral("photo.webp")),
+             QByteArray(reinterpret_cast<const char*>(expected.bytes().data()),
+                        qsizetype(expected.bytes().size())));
+    QCOMPARE(form.ModificationCount(), 0);
   }
 
   // ---- the save question

@@ -24,6 +24,10 @@ enum class DecoderKind {
   dkPaintShopPro,
   dkPng,
   dkGif,
+  dkHeif,
+  dkAvif,
+  dkWebp,
+  dkJxl,
 };
 
 struct DecoderInfo {

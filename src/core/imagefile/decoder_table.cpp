@@ -3,33 +3,38 @@
 #include <array>
 
 #include "imagefile/decoder_kind.h"
+#include "imagefile/photo_formats.h"
 
 namespace vorlino {
 namespace {
 
 DecoderFunction gMetafileDecoder = nullptr;
 
-constexpr std::array<DecoderInfo, 18> kDecoders = {{
-    {readBmp, false},              // dkBitmap
-    {readIco, true},               // dkIcon
-    {readMetafile, true},          // dkMetafile
-    {readJpeg, false},             // dkJpeg
-    {readTarga, false},            // dkTarga
-    {readTiff, false},             // dkTiff
-    {readEps, false},              // dkEps
-    {readPcx, false},              // dkPaintbrush
-    {readRla, false},              // dkAliasWavefront
-    {readSgi, false},              // dkSgi
-    {readPsd, false},              // dkPhotoshop
-    {readPnm, false},              // dkPortableMap
-    {readCel, false},              // dkAutodesk
-    {readPcd, false},              // dkPhotoCd
-    {readCut, false},              // dkDrHalo
-    {readPsp, false},              // dkPaintShopPro
-    {readPng, false},              // dkPng
-    {readGif, false},              // dkGif
+constexpr std::array<DecoderInfo, 22> kDecoders = {{
+    {readBmp, false},      // dkBitmap
+    {readIco, true},       // dkIcon
+    {readMetafile, true},  // dkMetafile
+    {readJpeg, false},     // dkJpeg
+    {readTarga, false},    // dkTarga
+    {readTiff, false},     // dkTiff
+    {readEps, false},      // dkEps
+    {readPcx, false},      // dkPaintbrush
+    {readRla, false},      // dkAliasWavefront
+    {readSgi, false},      // dkSgi
+    {readPsd, false},      // dkPhotoshop
+    {readPnm, false},      // dkPortableMap
+    {readCel, false},      // dkAutodesk
+    {readPcd, false},      // dkPhotoCd
+    {readCut, false},      // dkDrHalo
+    {readPsp, false},      // dkPaintShopPro
+    {readPng, false},      // dkPng
+    {readGif, false},      // dkGif
+    {readHeif, false},     // dkHeif
+    {readHeif, false},     // dkAvif
+    {readWebp, false},     // dkWebp
+    {readJxl, false},      // dkJxl
 }};
-static_assert(kDecoders.size() == static_cast<std::size_t>(DecoderKind::dkGif) + 1);
+static_assert(kDecoders.size() == static_cast<std::size_t>(DecoderKind::dkJxl) + 1);
 
 }  // namespace
 

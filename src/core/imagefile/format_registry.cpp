@@ -79,21 +79,31 @@ std::string TFileFormatList::buildFilter(PictureKinds kinds) const {
     std::vector<std::string> extensions;
   };
   std::vector<Group> groups;
+  std::vector<Group> appended;
   std::vector<std::string> all;
+  std::vector<std::string> appendedAll;
   for (std::size_t i = 0; i < decoders_.size(); ++i) {
     Group g{decoders_[i].description, {}};
     for (const auto& e : extensions_)
       if (e.decoder == i && (e.kinds & kinds) != 0) g.extensions.push_back(e.extension);
     if (g.extensions.empty()) continue;
-    for (const auto& e : g.extensions)
-      if (std::find(all.begin(), all.end(), e) == all.end()) all.push_back(e);
-    groups.push_back(std::move(g));
+    const bool late = i >= appendFrom_;
+    for (const auto& e : g.extensions) {
+      if (std::find(all.begin(), all.end(), e) != all.end() ||
+          std::find(appendedAll.begin(), appendedAll.end(), e) != appendedAll.end())
+        continue;
+      (late ? appendedAll : all).push_back(e);
+    }
+    (late ? appended : groups).push_back(std::move(g));
   }
   std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
     return lessNoCase(a.description, b.description);
   });
+  groups.insert(groups.end(), appended.begin(), appended.end());
 
-  std::string filter = "Toutes les images|" + patternList(all) + "|";
+  std::string everything = patternList(all);
+  for (const auto& e : appendedAll) everything += (everything.empty() ? "*." : "; *.") + e;
+  std::string filter = "Toutes les images|" + everything + "|";
   for (const auto& g : groups) {
     const std::string patterns = patternList(g.extensions);
     filter += g.description + " (" + patterns + ")|" + patterns + "|";
@@ -108,6 +118,7 @@ const std::string& TFileFormatList::openFilter() {
 }
 
 void TFileFormatList::clear() {
+  appendFrom_ = static_cast<std::size_t>(-1);
   decoders_.clear();
   extensions_.clear();
   openFilter_.reset();
@@ -170,10 +181,31 @@ void registerStandardFormats(TFileFormatList& list) {
       throw std::logic_error(*refused);  // a programming error: the table lists each once
 }
 
+void registerPhotoFormats(TFileFormatList& list) {
+  using enum DecoderKind;
+  list.startAppendedFormats();
+  const struct {
+    const char* extension;
+    const char* common;
+    PictureKinds kinds;
+    DecoderKind decoder;
+  } kFormats[] = {
+      {"heic", "Images HEIF", pkRaster | pkMultiImage, dkHeif},
+      {"heif", "Images HEIF", pkRaster | pkMultiImage, dkHeif},
+      {"avif", "Images AVIF", pkRaster | pkAnimation, dkAvif},
+      {"webp", "Images WebP", pkRaster | pkAnimation, dkWebp},
+      {"jxl", "Images JPEG XL", pkRaster | pkAnimation, dkJxl},
+  };
+  for (const auto& f : kFormats)
+    if (auto refused = list.add(f.extension, f.common, "", f.kinds, f.decoder))
+      throw std::logic_error(*refused);
+}
+
 TFileFormatList& fileFormats() {
   static TFileFormatList list = [] {
     TFileFormatList l;
     registerStandardFormats(l);
+    registerPhotoFormats(l);
     return l;
   }();
   return list;

@@ -55,6 +55,10 @@ class TFileFormatList {
   // "Toutes les images" entry with every extension, then one entry per decoder sorted by
   // description, each showing its sorted extensions in the description.
   std::string buildFilter(PictureKinds kinds) const;
+  // Decoders registered after this call are listed after the sorted ones, in registration order,
+  // and their extensions end the "Toutes les images" list in registration order, so that formats
+  // added to the program leave the established filter text as it was.
+  void startAppendedFormats() { appendFrom_ = decoders_.size(); }
   // The open dialog's filter (all kinds), built on first use and kept until clear().
   const std::string& openFilter();
 
@@ -65,12 +69,17 @@ class TFileFormatList {
   std::vector<DecoderEntry> decoders_;
   std::vector<ExtensionEntry> extensions_;
   std::optional<std::string> openFilter_;
+  std::size_t appendFrom_ = static_cast<std::size_t>(-1);
 };
 
 // Fills a registry with the program's 40 extensions for 18 decoders, in registration order.
 void registerStandardFormats(TFileFormatList& list);
 
-// The program's registry, filled with the standard formats on first use.
+// Appends the photo formats read through libheif, libwebp and libjxl (heic, heif, avif, webp,
+// jxl), each decoder after startAppendedFormats().
+void registerPhotoFormats(TFileFormatList& list);
+
+// The program's registry, filled with the standard and the photo formats on first use.
 TFileFormatList& fileFormats();
 
 }  // namespace vorlino

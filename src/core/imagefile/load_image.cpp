@@ -8,6 +8,7 @@
 
 #include "imagefile/format_registry.h"
 #include "imagefile/orientation.h"
+#include "imagefile/photo_formats.h"
 #include "prompts/prompts.h"
 
 namespace vorlino {
@@ -100,6 +101,9 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetad
     if (decoder.rendered) renderOnWhite(pic);
     PhotoMetadata found;
     if (mayCarryMetadata(ext)) found = readPhotoMetadata(bytes.data(), size);
+    // The metadata library does not read JPEG XL: its decoder gives the profile instead.
+    if (*kind == DecoderKind::dkJxl && found.empty())
+      found = PhotoMetadata::fromProfile(jxlIccProfile(bytes.data(), size));
     if (orientationAppliesTo(ext)) applyOrientation(pic, found.orientation());
     pic.Transparent = false;
     out.swap(pic);

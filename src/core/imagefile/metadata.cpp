@@ -143,6 +143,12 @@ PhotoMetadata PhotoMetadata::profileOnly() const {
   return kept;
 }
 
+PhotoMetadata PhotoMetadata::fromProfile(std::vector<std::uint8_t> icc) {
+  PhotoMetadata kept;
+  if (!icc.empty()) kept.profile_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(icc));
+  return kept;
+}
+
 bool mayCarryMetadata(const std::string& extension) {
   static constexpr const char* kExtensions[] = {"jpg",  "jpeg", "jpe",  "jfif", "tif",
                                                 "tiff", "png",  "psd",  "pdd",  "webp",

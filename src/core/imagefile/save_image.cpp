@@ -10,6 +10,7 @@
 #include "imagefile/write_rle.h"
 #include "imagefile/write_targa.h"
 #include "imagefile/write_tiff.h"
+#include "imagefile/write_webp.h"
 #include "prompts/prompts.h"
 
 namespace vorlino {
@@ -17,7 +18,7 @@ namespace vorlino {
 const SaveFormatRow kSaveFormats[kSaveFormatCount] = {
     {".bmp", "Bitmap Windows"},        {".rle", "Bitmap Windows RLE"}, {".gif", "Image GIF"},
     {".jpg;.jpeg;.jpe", "Image JPEG"}, {".png", "Image PNG"},          {".tif;.tiff", "Image TIFF"},
-    {".tga", "Image Targa"},
+    {".tga", "Image Targa"},           {".webp", "Image WebP"},
 };
 
 namespace {
@@ -57,6 +58,8 @@ CodecResult encode(const SaveEncoder& encoder, const Bitmap& bitmap, ByteWriter&
       return WriteTiff(bitmap, out, TiffOptions{});
     case SaveFormat::sfTarga:
       return WriteTarga(bitmap, out, TargaOptions{});
+    case SaveFormat::sfWebp:
+      return WriteWebp(bitmap, out, WebpOptions{encoder.jpeg.quality});
   }
   return CodecResult::fail(CodecError::ceUnsupported, "no writer");
 }
@@ -127,12 +130,13 @@ std::optional<SaveFormat> saveFormatOf(const std::string& fileName) {
   if (ext == ".png") return SaveFormat::sfPng;
   if (ext == ".tif" || ext == ".tiff") return SaveFormat::sfTiff;
   if (ext == ".rle") return SaveFormat::sfRle;
+  if (ext == ".webp") return SaveFormat::sfWebp;
   return std::nullopt;
 }
 
 bool formatCarriesMetadata(SaveFormat format) {
   return format == SaveFormat::sfJpeg || format == SaveFormat::sfPng ||
-         format == SaveFormat::sfTiff;
+         format == SaveFormat::sfTiff || format == SaveFormat::sfWebp;
 }
 
 int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName,

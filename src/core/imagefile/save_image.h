@@ -12,20 +12,21 @@
 
 namespace vorlino {
 
-// The seven writers, numbered as the rows of the save format table.
-enum class SaveFormat { sfBmp, sfRle, sfGif, sfJpeg, sfPng, sfTiff, sfTarga };
+// The writers, numbered as the rows of the save format table.
+enum class SaveFormat { sfBmp, sfRle, sfGif, sfJpeg, sfPng, sfTiff, sfTarga, sfWebp };
 
 struct SaveFormatRow {
   const char* extensions;  // with their dot, separated by ";"
   const char* description;
 };
-inline constexpr int kSaveFormatCount = 7;
+inline constexpr int kSaveFormatCount = 8;
 extern const SaveFormatRow kSaveFormats[kSaveFormatCount];
 
 // The save dialog's filter, built from the table on first use.
 const std::string& saveFilter();
 
-// The encoder about to write: which writer, and for JPEG its settings record.
+// The encoder about to write: which writer, and for JPEG its settings record. WebP is written
+// lossy at the quality of the same record (its progressive flag means nothing there).
 struct SaveEncoder {
   SaveFormat format = SaveFormat::sfBmp;
   JpegOptions jpeg;

@@ -132,6 +132,7 @@ void TMainForm::OpenImage(const QString& fileName, bool remember) {
   PhotoMetadata metadata;
   if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString(), &metadata) <= 0) return;
   documentMetadata_ = std::move(metadata);
+  imageView_->SetColorProfile(documentMetadata_.iccProfile());
   history_.Clear();
   modificationCount_ = 0;
   WorkingBitmap().convertTo24();

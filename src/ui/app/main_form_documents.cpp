@@ -108,7 +108,9 @@ bool TMainForm::KeepMetadata() const {
 }
 
 void TMainForm::AskJpegOptions(SaveEncoder& encoder, bool& accept) {
-  if (encoder.format != SaveFormat::sfJpeg || jpgCompressForm_ == nullptr) return;
+  // WebP is written at the quality of the same question.
+  const bool asks = encoder.format == SaveFormat::sfJpeg || encoder.format == SaveFormat::sfWebp;
+  if (!asks || jpgCompressForm_ == nullptr) return;
   int quality = encoder.jpeg.quality;
   bool progressive = encoder.jpeg.progressive;
   // The save runs in the busy state: the question gets the ordinary pointer meanwhile.
@@ -140,6 +142,7 @@ void TMainForm::MenuEditionCollerClick() {
   modificationCount_ = 1;
   WorkingBitmap().swap(pasted);
   documentMetadata_ = PhotoMetadata();
+  imageView_->SetColorProfile({});
   SetResultTransparent(false);
   UpdateCommands();
   currentFileName_ = QStringLiteral("Sans titre");

@@ -220,7 +220,8 @@ bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
   std::vector<FrameFileJob> jobs;
   bool needsJpeg = false;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
-    needsJpeg = needsJpeg || saveFormatOf(names.outputs[i]) == SaveFormat::sfJpeg;
+    const auto written = saveFormatOf(names.outputs[i]);
+    needsJpeg = needsJpeg || written == SaveFormat::sfJpeg || written == SaveFormat::sfWebp;
     jobs.push_back({pictures[i].first.string(), names.outputs[i]});
   }
   if (needsJpeg) {

@@ -88,15 +88,22 @@ TMyImage::TMyImage(QWidget* parent) : QFrame(parent), scrollBox_(new TMyScrollBo
   zoomer_.SetAlignment(zaManual);
   zoomer_.SetBitmap(&bitmap_);
   zoomer_.SetSnapToPixels(true);
+  display_.SetScreenProfile(ScreenIccProfile());
   UpdateExtent();
 }
 
 void TMyImage::BitmapChanged() {
+  display_.Invalidate();
   zoomer_.Recompute();
   knownBitmapSize_ = QSize(bitmap_.width(), bitmap_.height());
   // The scroll range follows at once, so that a ScrollTo right after the change is not clamped
   // to the old extent.
   UpdateExtent();
+  scrollBox_->viewport()->update();
+}
+
+void TMyImage::SetColorProfile(std::vector<std::uint8_t> icc) {
+  display_.SetSourceProfile(std::move(icc));
   scrollBox_->viewport()->update();
 }
 
@@ -202,7 +209,11 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
     painter.setBrushOrigin(0, 0);
   }
 
+  // Colour management draws a converted copy of the same size; the layout stays the bitmap's.
+  const vorlino::Bitmap& shown = display_.Shown(bitmap_);
+  if (&shown != &bitmap_) zoomer_.SetBitmap(&shown);
   zoomer_.Draw(false);
+  if (&shown != &bitmap_) zoomer_.SetBitmap(&bitmap_);
 
   QRegion around(client.adjusted(-1, -1, 1, 1));
   around -= imageRect;

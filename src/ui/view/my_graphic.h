@@ -16,8 +16,11 @@
 #include <QImage>
 #include <QPoint>
 #include <QSize>
+#include <cstdint>
+#include <vector>
 
 #include "bitmap/bitmap.h"
+#include "view/display_profile.h"
 #include "view/img_zoom.h"
 
 namespace vorlino {
@@ -69,6 +72,11 @@ class TMyImage : public QFrame {
   // new bitmap size at the current zoom, and the view repaints.
   void BitmapChanged();
 
+  // The ICC profile embedded in the document's file (empty: untagged). The view then shows the
+  // pixels converted to the screen's profile, without changing the bitmap.
+  void SetColorProfile(std::vector<std::uint8_t> icc);
+  const TDisplayProfile& Display() const { return display_; }
+
   // Explicit zoom (a value <= 0 means 1).
   void SetZoom(double zoom);
   double GetZoom() const { return zoomer_.Zoom(); }
@@ -109,6 +117,7 @@ class TMyImage : public QFrame {
   bool transparentDisplay_ = false;
   bool layoutDirty_ = false;
   QImage checkerPattern_;  // built on first use
+  TDisplayProfile display_;
 };
 
 }  // namespace vorlino
