@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick python3-pil poppler-utils
+  parallel
   cups printer-driver-cups-pdf
 )
 
