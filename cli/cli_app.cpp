@@ -32,7 +32,7 @@ Commands:
         [--colour COLOUR] [--opacity N] [--tile | --fit] [--soften | --no-soften]
         [--two-tone | --no-two-tone] [--transparent | --rgb] [--negative | --no-negative]
         [--rotate 0|90|180|270] [--quality Q] [--progressive] [--jobs N] [--quiet]
-        [--list FILE] [--shard K/N] [--report FILE]
+        [--list FILE] [--shard K/N] [--report FILE] [--whole]
       Frames each photo with the mask as "Appliquer le masque" does, then saves it as
       "Enregistrer sous..." does. An INPUT may be a folder: its readable pictures, in name
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
@@ -49,6 +49,9 @@ Commands:
       share a folder without talking to each other (see docs/cluster.md).
       --report: one JSON line per photo in FILE (input, output, status, milliseconds,
       message).
+      Photos are framed as a stream of rows where they can be (RGB result; JPEG input;
+      JPEG, PNG, TIFF, BMP or Targa output), whole otherwise; --whole frames every photo
+      whole, for comparisons. The files are the same either way.
 
 Options:
   --quality Q      JPEG quality from 1 to 100 (default 90)

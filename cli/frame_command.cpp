@@ -130,7 +130,8 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int jobs = a.value("--jobs") ? parseInt(*a.value("--jobs"), "--jobs", 1, 256) : cores;
   const bool quiet = a.has("--quiet");
-  const FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a)};
+  FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a)};
+  frame.stream = !a.has("--whole");
 
   // The list of photos and their output names, before any work.
   std::vector<FrameFileJob> work;
