@@ -150,7 +150,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
                "--opacity", "--rotate", "--quality", "--jobs", "--list", "--shard", "--report"},
               {"--tile", "--fit", "--soften", "--no-soften", "--two-tone", "--no-two-tone",
                "--transparent", "--rgb", "--negative", "--no-negative", "--progressive",
-               "--recursive", "--overwrite", "--quiet"}),
+               "--recursive", "--overwrite", "--quiet", "--whole"}),
           messages);
     throw UsageError{"unknown command \"" + command + "\""};
   } catch (const UsageError& e) {
