@@ -34,21 +34,23 @@ fi
 CLI=build/vorlino-cli
 M=$IN/mask.pgm
 : >"$OUT/rows.tsv"
-# measure NAME CMD...: median seconds and the largest peak RSS (MiB) of RUNS runs.
+# measure NAME CMD...: median wall seconds, the largest peak RSS (MiB) and the median processor
+# seconds (user + system; the fairer figure when other work shares the machine) of RUNS runs.
 measure() {
   local name=$1; shift
   python3 - "${RUNS:-5}" "$@" <<'EOF_PY' | sed "s/^/$name\t/" | tee -a "$OUT/rows.tsv"
 import os, statistics, subprocess, sys, time
 runs, cmd = int(sys.argv[1]), sys.argv[2:]
-times, peaks = [], []
+times, peaks, cpus = [], [], []
 for _ in range(runs):
     t = time.perf_counter()
     p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL)
     _, status, usage = os.wait4(p.pid, 0)
     times.append(time.perf_counter() - t)
     peaks.append(usage.ru_maxrss / 1024)
+    cpus.append(usage.ru_utime + usage.ru_stime)
     if os.waitstatus_to_exitcode(status) != 0: sys.exit(f"failed: {cmd}")
-print(f"{statistics.median(times):.3f}\t{max(peaks):.1f}")
+print(f"{statistics.median(times):.3f}\t{max(peaks):.1f}\t{statistics.median(cpus):.3f}")
 EOF_PY
 }
 
@@ -79,11 +81,12 @@ fi
 
 python3 - "$OUT/rows.tsv" <<'EOF_PY'
 import sys
-rows = {l.split("\t")[0]: (float(l.split("\t")[1]), float(l.split("\t")[2])) for l in open(sys.argv[1])}
+rows = {l.split("\t")[0]: tuple(map(float, l.split("\t")[1:4])) for l in open(sys.argv[1])}
 def show(text): print(text)
 s, w = rows["frame24_stream"], rows["frame24_whole"]
 show(f"24 MP frame: stream {s[0]:.3f} s {s[1]:.0f} MiB; whole {w[0]:.3f} s {w[1]:.0f} MiB; "
-     f"speed-up {w[0] / s[0]:.2f}x, memory {w[1] / s[1]:.1f}x less")
+     f"speed-up {w[0] / s[0]:.2f}x, memory {w[1] / s[1]:.1f}x less; "
+     f"processor time {s[2]:.3f} s against {w[2]:.3f} s")
 if "frame24_vips" in rows:
     v = rows["frame24_vips"]
     show(f"  libvips {v[0]:.3f} s {v[1]:.0f} MiB: stream is {v[0] / s[0]:.2f}x faster, "
@@ -91,8 +94,9 @@ if "frame24_vips" in rows:
 bs, bw, one = rows["batch20_stream_jobs2"], rows["batch20_whole_jobs2"], rows["photo12_stream"]
 show(f"20 x 12 MP, --jobs 2: stream {20 / bs[0]:.2f} photos/s, whole {20 / bw[0]:.2f} photos/s "
      f"({bw[0] / bs[0]:.2f}x); peak {bs[1]:.0f} MiB against {one[1]:.0f} MiB for one photo "
-     f"({bs[1] / one[1]:.2f}x)")
+     f"({bs[1] / one[1]:.2f}x); processor time {bs[2]:.2f} s against {bw[2]:.2f} s")
 if "pano400_stream" in rows:
     p = rows["pano400_stream"]
-    show(f"40000 x 10000 panorama JPEG to JPEG: {p[0]:.2f} s, peak {p[1]:.0f} MiB (target < 256)")
+    show(f"40000 x 10000 panorama JPEG to JPEG: {p[0]:.2f} s ({p[2]:.2f} s of processor), "
+         f"peak {p[1]:.0f} MiB (target < 256)")
 EOF_PY

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 // Rows per batch handed from the decoding thread to the encoding one, and batches in flight:
 // enough for each side to keep working while the other finishes a batch.
-constexpr int kBatchRows = 16;
+constexpr int kBatchRows = 32;
 constexpr int kBatches = 4;
 
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
@@ -55,8 +55,7 @@ void decodeAndBlend(JpegRowReader& reader, const Bitmap& maskPicture,
   try {
     const int width = reader.width(), height = reader.height();
     MaskRows mask(maskPicture, width, height, settings.mask);
-    Bitmap maskBatch;
-    maskBatch.reset(width, kBatchRows, 24);
+    const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
     for (int y = 0, batch = 0; y < height && ok; y += kBatchRows, ++batch) {
       {
         std::unique_lock<std::mutex> hold(b.mutex);
@@ -67,12 +66,7 @@ void decodeAndBlend(JpegRowReader& reader, const Bitmap& maskPicture,
       const int n = std::min(kBatchRows, height - y);
       ok = reader.readRows(rows.bits(), rows.stride(), n).ok();
       if (!ok) break;
-      for (int i = 0; i < n; ++i) {
-        const std::uint8_t* grey = mask.next();
-        std::uint8_t* out = maskBatch.row(i);
-        for (int x = 0; x < width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = grey[x];
-      }
-      BlendMask(rows, maskBatch, settings.blend.opacity, settings.blend.colour);
+      for (int i = 0; i < n; ++i) blender.blendRow(rows.row(i), mask.next(), width);
       const std::lock_guard<std::mutex> hold(b.mutex);
       b.counts[static_cast<std::size_t>(batch % kBatches)] = n;
       ++b.filled;
