@@ -22,11 +22,6 @@ using resample_detail::HorizontalTable;
 using resample_detail::Span;
 using resample_detail::VerticalTable;
 
-std::uint8_t divideAndClamp(std::int32_t value, std::int32_t sum) {
-  const std::int32_t q = value / sum;
-  return static_cast<std::uint8_t>(q < 0 ? 0 : q > 255 ? 255 : q);
-}
-
 // Pixels per block of the vertical pass: rows are padded to a multiple, so that every loop over a
 // block has a constant trip count and vectorises at -O2.
 constexpr int kLanes = 32;
@@ -36,11 +31,14 @@ int paddedWidth(int width) {
 }
 
 // One output row of the vertical pass over taps intermediate rows, then near-white to white. The
-// quotient is taken in double: for |value| < 2^31 and |sum| < 2^16 its truncation is exactly the
-// integer division's (the rounding error stays far below 1 / |sum|), and it vectorises.
+// quotient is taken in floating point, which vectorises, and its truncation is exactly the integer
+// division's: the rounding error of the quotient stays below 1 / |sum|, the least distance from a
+// non-integer quotient to an integer, in double for |value| < 2^31 and |sum| < 2^16, and in float
+// while |value| < 2^24, which the table's vectorOk promises.
+template <class Real>
 VORLINO_ALWAYS_INLINE void verticalRow(const std::uint8_t* const* rows, const std::int32_t* weights,
                                        int taps, std::int32_t sum, int width, std::uint8_t* out) {
-  const double divisor = sum;
+  const auto divisor = static_cast<Real>(sum);
   for (int x = 0; x < width; x += kLanes) {
     std::int32_t acc[kLanes] = {};
     for (int k = 0; k < taps; ++k) {
@@ -49,22 +47,32 @@ VORLINO_ALWAYS_INLINE void verticalRow(const std::uint8_t* const* rows, const st
       for (int i = 0; i < kLanes; ++i) acc[i] += w * src[i];
     }
     for (int i = 0; i < kLanes; ++i) {
-      const auto q = static_cast<std::int32_t>(static_cast<double>(acc[i]) / divisor);
+      const auto q = static_cast<std::int32_t>(static_cast<Real>(acc[i]) / divisor);
       const std::int32_t c = q < 0 ? 0 : q > 255 ? 255 : q;
       out[x + i] = static_cast<std::uint8_t>(c >= 243 ? 255 : c);
     }
   }
 }
 
-void verticalRowBaseline(const std::uint8_t* const* rows, const std::int32_t* weights, int taps,
-                         std::int32_t sum, int width, std::uint8_t* out) {
-  verticalRow(rows, weights, taps, sum, width, out);
+void verticalRowBaseline(bool inFloat, const std::uint8_t* const* rows, const std::int32_t* weights,
+                         int taps, std::int32_t sum, int width, std::uint8_t* out) {
+  if (inFloat)
+    verticalRow<float>(rows, weights, taps, sum, width, out);
+  else
+    verticalRow<double>(rows, weights, taps, sum, width, out);
 }
 
-VORLINO_AVX2 void verticalRowAvx2(const std::uint8_t* const* rows, const std::int32_t* weights,
-                                  int taps, std::int32_t sum, int width, std::uint8_t* out) {
-  verticalRow(rows, weights, taps, sum, width, out);
+VORLINO_AVX2 void verticalRowAvx2(bool inFloat, const std::uint8_t* const* rows,
+                                  const std::int32_t* weights, int taps, std::int32_t sum,
+                                  int width, std::uint8_t* out) {
+  if (inFloat)
+    verticalRow<float>(rows, weights, taps, sum, width, out);
+  else
+    verticalRow<double>(rows, weights, taps, sum, width, out);
 }
+
+// Rows of the horizontal pass made together, through the resampler's own loops.
+constexpr int kSliceRows = 16;
 
 // The fitted mask: ResampleBitmap's two passes over one channel, then ReplaceColour (white,
 // white, 12), which on grey turns 243 and above into 255.
@@ -96,10 +104,13 @@ class FitStage final : public MaskRows::Stage {
     for (std::int32_t k = 0; k < s.taps; ++k)
       rows_.push_back(intermediate(vertical_.rows[static_cast<std::size_t>(s.offset + k)]));
     const std::int32_t* weights = vertical_.weights.data() + s.offset;
+    const bool inFloat = vertical_.vectorOk;
     if (blocks::useAvx2())
-      verticalRowAvx2(rows_.data(), weights, s.taps, s.sum, paddedWidth(width_), row_.data());
+      verticalRowAvx2(inFloat, rows_.data(), weights, s.taps, s.sum, paddedWidth(width_),
+                      row_.data());
     else
-      verticalRowBaseline(rows_.data(), weights, s.taps, s.sum, paddedWidth(width_), row_.data());
+      verticalRowBaseline(inFloat, rows_.data(), weights, s.taps, s.sum, paddedWidth(width_),
+                          row_.data());
     for (std::int32_t k = 0; k < s.taps; ++k) {
       const auto j =
           static_cast<std::size_t>(vertical_.rows[static_cast<std::size_t>(s.offset + k)]);
@@ -110,21 +121,39 @@ class FitStage final : public MaskRows::Stage {
   }
 
  private:
-  // Row j of the horizontal pass, made on first use.
+  // Row j of the horizontal pass, made on first use together with the rows after it that are
+  // still to come (at most kSliceRows), since the vertical pass asks for them in about that order.
   const std::uint8_t* intermediate(std::int32_t j) {
-    std::vector<std::uint8_t>& out = inter_[static_cast<std::size_t>(j)];
-    if (!out.empty()) return out.data();
-    out.resize(static_cast<std::size_t>(paddedWidth(width_)));  // the padding stays 0
-    const std::uint8_t* src = picture_.row(j);
-    for (int i = 0; i < width_; ++i) {
-      const Span& span = horizontal_.spans[static_cast<std::size_t>(i)];
-      const std::uint8_t* p = src + 3 * static_cast<std::size_t>(span.first);
-      const std::int32_t* w = horizontal_.weights.data() + span.offset;
-      std::int32_t sum = 0;
-      for (std::int32_t k = 0; k < span.taps; ++k) sum += w[k] * p[3 * k];
-      out[static_cast<std::size_t>(i)] = divideAndClamp(sum, span.sum);
+    if (!inter_[static_cast<std::size_t>(j)].empty())
+      return inter_[static_cast<std::size_t>(j)].data();
+    const int n = std::min(kSliceRows, picture_.height() - j);
+    // The resampler's pass over three channels (vectorised when it can be, the bytes of the
+    // whole-picture fit either way), on a copy of the picture's rows j .. j + n - 1.
+    if (slice_.height() != n) slice_.resetForOverwrite(picture_.width(), n, 24);
+    for (int i = 0; i < n; ++i)
+      std::memcpy(slice_.row(i), picture_.row(j + i),
+                  3 * static_cast<std::size_t>(picture_.width()));
+    resample_detail::RowImage out;
+    out.width = width_;
+    out.height = n;
+    out.stride = resample_detail::rowImageStride(width_);
+    sliceOut_.resize(out.stride * static_cast<std::size_t>(n));
+    out.bits = sliceOut_.data();
+    if (resample_detail::avx2Available() && horizontal_.vectorOk) {
+      scratch_.resize(horizontal_.readBytes);
+      resample_detail::horizontalPassAvx2(horizontal_, slice_, out, 0, n, scratch_.data());
+    } else {
+      resample_detail::horizontalPassPortable(horizontal_, slice_, out, 0, n);
     }
-    return out.data();
+    for (int i = 0; i < n; ++i) {
+      std::vector<std::uint8_t>& grey = inter_[static_cast<std::size_t>(j + i)];
+      // Rows already made, or no longer needed, are left as they are.
+      if (!grey.empty() || lastUse_[static_cast<std::size_t>(j + i)] < r_) continue;
+      grey.assign(static_cast<std::size_t>(paddedWidth(width_)), 0);  // the padding stays 0
+      const std::uint8_t* bgr = out.row(i);
+      for (int x = 0; x < width_; ++x) grey[static_cast<std::size_t>(x)] = bgr[3 * x];
+    }
+    return inter_[static_cast<std::size_t>(j)].data();
   }
 
   const Bitmap& picture_;
@@ -136,6 +165,9 @@ class FitStage final : public MaskRows::Stage {
   std::vector<std::vector<std::uint8_t>> inter_;
   std::vector<const std::uint8_t*> rows_;
   std::vector<std::uint8_t> row_;
+  Bitmap slice_;
+  std::vector<std::uint8_t> sliceOut_;
+  std::vector<std::uint8_t> scratch_;
 };
 
 // TileBitmap (mask, picture, 100, no colour, 0): the picture repeated from the top-left corner.
