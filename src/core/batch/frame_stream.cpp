@@ -1,5 +1,6 @@
 #include "batch/frame_stream.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
