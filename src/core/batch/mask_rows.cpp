@@ -174,12 +174,15 @@ class FitStage final : public MaskRows::Stage {
 class TileStage final : public MaskRows::Stage {
  public:
   TileStage(const Bitmap& picture, int width)
-      : picture_(picture), row_(static_cast<std::size_t>(width)) {}
+      : picture_(picture),
+        row_(static_cast<std::size_t>(width)),
+        grey_(static_cast<std::size_t>(picture.width())) {}
   const std::uint8_t* next() override {
     const std::uint8_t* src = picture_.row(y_ % picture_.height());
-    const int pw = picture_.width();
-    for (std::size_t x = 0; x < row_.size(); ++x)
-      row_[x] = src[3 * (x % static_cast<std::size_t>(pw))];
+    for (std::size_t x = 0; x < grey_.size(); ++x) grey_[x] = src[3 * x];
+    // Whole copies side by side, a part of one at the right edge.
+    for (std::size_t x = 0; x < row_.size(); x += grey_.size())
+      std::memcpy(row_.data() + x, grey_.data(), std::min(grey_.size(), row_.size() - x));
     ++y_;
     return row_.data();
   }
@@ -188,23 +191,54 @@ class TileStage final : public MaskRows::Stage {
   const Bitmap& picture_;
   int y_ = 0;
   std::vector<std::uint8_t> row_;
+  std::vector<std::uint8_t> grey_;
 };
 
 // SoftenBitmap on one channel: row y from the filtered row above (row 0 itself for the first),
-// row y and row y + 1 (row y itself for the last) of its input.
+// row y and row y + 1 (row y itself for the last) of its input. Rows are padded to whole blocks of
+// kLanes so that the loops vectorise; the padding's values reach only the padding.
+VORLINO_ALWAYS_INLINE void softenRow(const std::uint8_t* above, const std::uint8_t* current,
+                                     const std::uint8_t* below, int width, int padded,
+                                     std::uint16_t* sums, std::uint8_t* out) {
+  // sums[1 + x] is the column sum of x; sums[0] and sums[width + 1] repeat the edge columns.
+  for (int x = 0; x < padded; x += kLanes)
+    for (int i = 0; i < kLanes; ++i)
+      sums[1 + x + i] = static_cast<std::uint16_t>(above[x + i] + current[x + i] + below[x + i]);
+  sums[0] = sums[1];
+  sums[width + 1] = sums[width];
+  for (int x = 0; x < padded; x += kLanes)
+    for (int i = 0; i < kLanes; ++i)
+      out[x + i] = static_cast<std::uint8_t>(
+          static_cast<std::uint16_t>(sums[x + i] + sums[x + i + 1] + sums[x + i + 2]) / 9);
+}
+
+void softenRowBaseline(const std::uint8_t* above, const std::uint8_t* current,
+                       const std::uint8_t* below, int width, int padded, std::uint16_t* sums,
+                       std::uint8_t* out) {
+  softenRow(above, current, below, width, padded, sums, out);
+}
+
+VORLINO_AVX2 void softenRowAvx2(const std::uint8_t* above, const std::uint8_t* current,
+                                const std::uint8_t* below, int width, int padded,
+                                std::uint16_t* sums, std::uint8_t* out) {
+  softenRow(above, current, below, width, padded, sums, out);
+}
+
 class SoftenStage final : public MaskRows::Stage {
  public:
   SoftenStage(MaskRows::Stage& input, int width, int height)
       : input_(input),
+        width_(width),
+        padded_(paddedWidth(width)),
         height_(height),
-        above_(static_cast<std::size_t>(width)),
-        current_(static_cast<std::size_t>(width)),
-        below_(static_cast<std::size_t>(width)),
-        out_(static_cast<std::size_t>(width)),
-        sums_(static_cast<std::size_t>(width)) {}
+        above_(static_cast<std::size_t>(padded_)),
+        current_(static_cast<std::size_t>(padded_)),
+        below_(static_cast<std::size_t>(padded_)),
+        out_(static_cast<std::size_t>(padded_)),
+        sums_(static_cast<std::size_t>(padded_) + 2) {}
 
   const std::uint8_t* next() override {
-    const std::size_t w = current_.size();
+    const auto w = static_cast<std::size_t>(width_);
     if (y_ == 0) {
       std::memcpy(current_.data(), input_.next(), w);
       above_ = current_;
@@ -213,13 +247,12 @@ class SoftenStage final : public MaskRows::Stage {
       std::memcpy(below_.data(), input_.next(), w);
     else
       below_ = current_;
-    for (std::size_t x = 0; x < w; ++x)
-      sums_[x] = static_cast<std::uint16_t>(above_[x] + current_[x] + below_[x]);
-    for (std::size_t x = 0; x < w; ++x) {
-      const unsigned left = sums_[x == 0 ? 0 : x - 1];
-      const unsigned right = sums_[x + 1 < w ? x + 1 : x];
-      out_[x] = static_cast<std::uint8_t>((left + sums_[x] + right) / 9);
-    }
+    if (blocks::useAvx2())
+      softenRowAvx2(above_.data(), current_.data(), below_.data(), width_, padded_, sums_.data(),
+                    out_.data());
+    else
+      softenRowBaseline(above_.data(), current_.data(), below_.data(), width_, padded_,
+                        sums_.data(), out_.data());
     above_ = out_;
     current_.swap(below_);
     ++y_;
@@ -228,6 +261,8 @@ class SoftenStage final : public MaskRows::Stage {
 
  private:
   MaskRows::Stage& input_;
+  int width_;
+  int padded_;
   int height_;
   int y_ = 0;
   std::vector<std::uint8_t> above_, current_, below_, out_;
