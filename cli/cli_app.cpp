@@ -34,7 +34,7 @@ Commands:
         [--colour COLOUR] [--opacity N] [--tile | --fit] [--soften | --no-soften]
         [--two-tone | --no-two-tone] [--transparent | --rgb] [--negative | --no-negative]
         [--rotate 0|90|180|270] [--quality Q] [--progressive] [--jobs N] [--quiet]
-        [--strip-metadata]
+        [--strip-metadata] [--list FILE] [--shard K/N] [--report FILE] [--whole]
       Frames each photo with the mask as "Appliquer le masque" does, then saves it as
       "Enregistrer sous..." does. An INPUT may be a folder: its readable pictures, in name
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
@@ -48,6 +48,15 @@ Commands:
       COLOUR is "#RRGGBB" or a colour name such as clWhite (default white);
       N is the opacity from 10 to 100 (default 100). --jobs: photos framed at once
       (default: the number of cores); the files are the same whatever N.
+      --list: more INPUTs from FILE, one path a line ("-": the standard input).
+      --shard K/N: only the K-th of N parts of the photos (1 <= K <= N), chosen by a
+      hash of each photo's path relative to its INPUT folder, so that N machines can
+      share a folder without talking to each other (see docs/cluster.md).
+      --report: one JSON line per photo in FILE (input, output, status, milliseconds,
+      message).
+      Photos are framed as a stream of rows where they can be (RGB result; JPEG input;
+      JPEG, PNG, TIFF, BMP or Targa output), whole otherwise; --whole frames every photo
+      whole, for comparisons. The files are the same either way.
 
 Options:
   --quality Q      JPEG (and lossy WebP) quality from 1 to 100 (default 90)
@@ -158,10 +167,10 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
           parseArguments(
               rest,
               {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix", "--colour",
-               "--opacity", "--rotate", "--quality", "--jobs"},
+               "--opacity", "--rotate", "--quality", "--jobs", "--list", "--shard", "--report"},
               {"--tile", "--fit", "--soften", "--no-soften", "--two-tone", "--no-two-tone",
                "--transparent", "--rgb", "--negative", "--no-negative", "--progressive",
-               "--recursive", "--overwrite", "--quiet", "--strip-metadata"}),
+               "--recursive", "--overwrite", "--quiet", "--strip-metadata", "--whole"}),
           messages);
     throw UsageError{"unknown command \"" + command + "\""};
   } catch (const UsageError& e) {

@@ -8,11 +8,17 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "batch/output_names.h"
+#include "batch/frame_report.h"
+#include "batch/shard.h"
 #include "compose/frame_files.h"
 #include "imagefile/load_image.h"
 #include "parallel/parallel.h"
@@ -83,40 +89,68 @@ std::string formatSeconds(double s) {
   return text;
 }
 
+// The inputs named on the command line, then those of --list (a file, or "-" for the standard
+// input).
+std::vector<std::string> frameInputsOf(const Arguments& a) {
+  std::vector<std::string> inputs = a.positional;
+  if (auto list = a.value("--list")) {
+    std::vector<std::string> listed;
+    if (*list == "-") {
+      listed = readPathList(std::cin);
+    } else {
+      std::ifstream in(*list);
+      if (!in) throw UsageError{"cannot read the list \"" + *list + "\""};
+      listed = readPathList(in);
+    }
+    inputs.insert(inputs.end(), listed.begin(), listed.end());
+  }
+  return inputs;
+}
+
 }  // namespace
 
 int commandFrame(const Arguments& a, StreamPrompts& messages) {
-  if (a.positional.empty()) throw UsageError{"frame needs at least one INPUT"};
+  const std::vector<std::string> inputs = frameInputsOf(a);
+  if (inputs.empty() && !a.value("--list")) throw UsageError{"frame needs at least one INPUT"};
   const auto output = a.value("-o");
   const auto outputDir = a.value("--output-dir");
   if (output && outputDir) throw UsageError{"give either -o or --output-dir, not both"};
   if (!output && !outputDir) throw UsageError{"frame needs -o OUTPUT or --output-dir DIR"};
   if ((a.value("--format") || a.value("--suffix")) && !outputDir)
     throw UsageError{"--format and --suffix go with --output-dir"};
+  if ((a.value("--list") || a.value("--shard")) && !outputDir)
+    throw UsageError{"--list and --shard go with --output-dir"};
+  std::optional<ShardSpec> shard;
+  if (auto k = a.value("--shard")) {
+    shard = parseShard(*k);
+    if (!shard) throw UsageError{"--shard takes K/N with 1 <= K <= N"};
+  }
   if (auto f = a.value("--format"); f && !saveFormatOf("x" + ((*f)[0] == '.' ? *f : "." + *f)))
     throw UsageError{"unknown output format \"" + *f + "\""};
   const FrameSettings s = frameSettingsOf(a);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int jobs = a.value("--jobs") ? parseInt(*a.value("--jobs"), "--jobs", 1, 256) : cores;
   const bool quiet = a.has("--quiet");
-  const FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a), !a.has("--strip-metadata")};
+  FrameFileSettings frame{s.mask, s.blend, jpegOptionsOf(a), !a.has("--strip-metadata")};
+  frame.stream = !a.has("--whole");
 
   // The list of photos and their output names, before any work.
   std::vector<FrameFileJob> work;
   if (output) {
     std::error_code ec;
-    if (a.positional.size() != 1 || fs::is_directory(a.positional[0], ec))
+    if (inputs.size() != 1 || fs::is_directory(inputs[0], ec))
       throw UsageError{"-o takes one photo; use --output-dir for several or for a folder"};
-    if (sameFile(a.positional[0], *output))
-      throw UsageError{"-o would replace the photo \"" + a.positional[0] +
+    if (sameFile(inputs[0], *output))
+      throw UsageError{"-o would replace the photo \"" + inputs[0] +
                        "\" with its framed copy; choose another output"};
-    work.push_back({a.positional[0], *output});
+    work.push_back({inputs[0], *output});
   } else {
     std::vector<BatchPicture> pictures;
-    for (const std::string& input : a.positional)
+    for (const std::string& input : inputs)
       for (auto& picture : listPictures(input, a.has("--recursive")))
         pictures.push_back(std::move(picture));
-    // Named all at once, so that no two photos share an output whatever the number of jobs.
+    // Named all at once over the whole list, so that no two photos share an output whatever the
+    // number of jobs, and a shard names its photos as one run of the whole list would.
     const BatchOutputNames names =
         nameBatchOutputs(pictures, *outputDir, a.value("--format"),
                          a.value("--suffix").value_or(""), s.mask.format == rfTransparent);
@@ -124,7 +158,8 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
       throw UsageError{"--output-dir would replace the photo \"" + *names.replacedInput +
                        "\" with its framed copy; choose another folder"};
     for (std::size_t i = 0; i < pictures.size(); ++i)
-      work.push_back({pictures[i].first.string(), names.outputs[i]});
+      if (!shard || inShard(pictures[i].second.generic_string(), *shard))
+        work.push_back({pictures[i].first.string(), names.outputs[i]});
   }
 
   // The mask as the program keeps it: 24-bit grey, then the saved negative and angle replayed.
@@ -135,6 +170,12 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   }
   MaskBitmapCache masks(*maskPicture, s.mask);
   if (outputDir) fs::create_directories(*outputDir);
+  std::ofstream report;
+  if (auto r = a.value("--report")) {
+    report.open(*r, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!report) throw UsageError{"cannot write the report \"" + *r + "\""};
+  }
+  std::mutex reportLock;
 
   // Photos are handed out one at a time to the workers; each one is framed start to finish by one
   // worker, so the files are the same whatever the number of jobs.
@@ -157,8 +198,22 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   };
   auto worker = [&] {
     for (std::size_t i = next++; i < work.size(); i = next++) {
+      const auto began = std::chrono::steady_clock::now();
       const FrameFileResult r = frameFile(work[i], frame, masks, a.has("--overwrite"));
       if (!r.message.empty()) messages.line(r.message);
+      if (report.is_open()) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - began)
+                            .count();
+        const char* status = r.outcome == FrameOutcome::foDone      ? "done"
+                             : r.outcome == FrameOutcome::foSkipped ? "skipped"
+                                                                    : "failed";
+        const std::string line =
+            frameReportLine({work[i].input, work[i].output, status, ms, r.message});
+        const std::lock_guard<std::mutex> hold(reportLock);
+        report << line << '\n';
+        report.flush();
+      }
       (r.outcome == FrameOutcome::foDone      ? done
        : r.outcome == FrameOutcome::foSkipped ? skipped
                                               : failed)++;

@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick python3-pil poppler-utils
+  parallel
   cups printer-driver-cups-pdf
   dpkg-dev file lintian appstream desktop-file-utils man-db
   libheif-dev libwebp-dev libjxl-dev liblcms2-dev libxcb1-dev

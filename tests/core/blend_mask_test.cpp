@@ -142,5 +142,34 @@ TEST(BlendMaskTest, MatchesPlainLoopOnEveryMaskSumAndByte) {
   });
 }
 
+// Row by row with a grey mask: every grey value against every photo byte, and odd widths for the
+// tails, in both builds, the bytes of BlendMask with the same mask as three equal bytes.
+TEST(BlendMaskTest, GreyRowsGiveTheBytesOfTheWholeBlend) {
+  std::mt19937 rng(11);
+  forEachBuild([&] {
+    for (const int width : {256, 1, 31, 33, 97}) {
+      Bitmap photo = test::randomBitmap(width, 256, rng()), mask(width, 256, 24);
+      std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * 256);
+      for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < width; ++x) {
+          const auto g = static_cast<std::uint8_t>(width == 256 ? x : rng());
+          if (width == 256) photo.row(y)[3 * x] = static_cast<std::uint8_t>(y);
+          grey[static_cast<std::size_t>(y * width + x)] = g;
+          std::uint8_t* m = test::pixelAt(mask, x, y);
+          m[0] = m[1] = m[2] = g;
+        }
+      for (const int opacity : {-5, 0, 1, 37, 99, 100, 150}) {
+        const Color colour = rng() & 0xFFFFFF;
+        Bitmap rows = photo, whole = photo;
+        BlendMask(whole, mask, opacity, colour);
+        const GreyMaskBlender blender(opacity, colour);
+        for (int y = 0; y < 256; ++y)
+          blender.blendRow(rows.row(y), grey.data() + static_cast<std::size_t>(y) * width, width);
+        ASSERT_EQ(rows, whole) << width << " wide, opacity " << opacity;
+      }
+    }
+  });
+}
+
 }  // namespace
 }  // namespace vorlino

@@ -1,5 +1,7 @@
 #include "compose/blend_mask.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "compose/pixel_blocks.h"
@@ -131,6 +133,37 @@ VORLINO_AVX2 int blendGroupsAvx2(std::uint8_t* target, const std::uint8_t* mask,
   return groups * kGroupPixels;
 }
 
+// The same over a grey mask row: the mean of a grey pixel is its byte, so its sum is three times
+// that byte. Unpacking bytes to words low and high halves per lane, then packing back, keeps the
+// pixels in order.
+VORLINO_AVX2 int blendGreyGroupsAvx2(std::uint8_t* target, const std::uint8_t* grey, int pixels,
+                                     unsigned opacity, const std::uint8_t* colourBytes) {
+  using namespace avx2;
+  __m256i spread[3], colour[3];
+  for (int p = 0; p < 3; ++p) {
+    spread[p] = loadMask(kSpread[p]);
+    colour[p] = broadcastPiece(colourBytes, p);
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i three = _mm256_set1_epi16(3);
+  const __m256i opacityWords = _mm256_set1_epi16(static_cast<short>(opacity));
+  const int groups = pixels / kGroupPixels;
+  for (int g = 0; g < groups; ++g) {
+    const __m256i m = _mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(grey + kGroupPixels * static_cast<std::size_t>(g)));
+    const __m256i sumLo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(m, zero), three);
+    const __m256i sumHi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(m, zero), three);
+    const __m256i weights =
+        _mm256_packus_epi16(weightsOf(sumLo, opacityWords), weightsOf(sumHi, opacityWords));
+    if (_mm256_testz_si256(weights, weights)) continue;  // white mask: nothing to write
+    std::uint8_t* c = target + kGroupBytes * static_cast<std::size_t>(g);
+    for (int p = 0; p < 3; ++p)
+      storePiece(c, p,
+                 pullPiece(loadPiece(c, p), colour[p], _mm256_shuffle_epi8(weights, spread[p])));
+  }
+  return groups * kGroupPixels;
+}
+
 VORLINO_AVX2 void blendAvx2(Bitmap& target, const Bitmap& mask, const BlendTables& tables, int y0,
                             int y1) {
   const int width = target.width();
@@ -145,7 +178,53 @@ VORLINO_AVX2 void blendAvx2(Bitmap& target, const Bitmap& mask, const BlendTable
 }
 #endif
 
+// Grey mask bytes from `from` on, as blocks of three equal bytes, through the plain blocks.
+void blendGreyBlocks(std::uint8_t* row, const std::uint8_t* grey, int from, int width,
+                     const BlendTables& tables) {
+  for (int x = from; x < width; x += kPixels) {
+    const int n = std::min(kPixels, width - x);
+    alignas(32) std::uint8_t m[kBytes] = {};
+    alignas(32) std::uint8_t c[kBytes] = {};
+    for (int k = 0; k < n; ++k) m[3 * k] = m[3 * k + 1] = m[3 * k + 2] = grey[x + k];
+    // Padding pixels blend with a black mask into scratch bytes that are not copied back.
+    std::memcpy(c, row + 3 * static_cast<std::size_t>(x), 3 * static_cast<std::size_t>(n));
+    blendBlock(c, m, tables);
+    std::memcpy(row + 3 * static_cast<std::size_t>(x), c, 3 * static_cast<std::size_t>(n));
+  }
+}
+
+void fillTables(BlendTables& tables, int opacity, Color colour) {
+  if (opacity > 100) opacity = 100;
+  const Color plain = ColorToRGB(colour);
+  for (int k = 0; k < kPixels; ++k) {
+    tables.colour[3 * k] = blueOf(plain);
+    tables.colour[3 * k + 1] = greenOf(plain);
+    tables.colour[3 * k + 2] = redOf(plain);
+  }
+  tables.opacity = static_cast<unsigned>(opacity < 0 ? 0 : opacity);
+  for (unsigned sum = 0; sum < 766; ++sum) tables.weights[sum] = weightOfSum(sum, tables.opacity);
+}
+
 }  // namespace
+
+struct GreyMaskBlender::Tables : BlendTables {};
+
+GreyMaskBlender::GreyMaskBlender(int opacity, Color colour)
+    : tables_(std::make_unique<Tables>()), active_(opacity > 0) {
+  fillTables(*tables_, opacity, colour);
+}
+
+GreyMaskBlender::~GreyMaskBlender() = default;
+
+void GreyMaskBlender::blendRow(std::uint8_t* row, const std::uint8_t* grey, int width) const {
+  if (!active_ || width <= 0) return;
+  int done = 0;
+#if VORLINO_HAVE_AVX2_BUILD
+  if (blocks::useAvx2())
+    done = blendGreyGroupsAvx2(row, grey, width, tables_->opacity, tables_->colour);
+#endif
+  blendGreyBlocks(row, grey, done, width, *tables_);
+}
 
 void BlendMask(Bitmap& target, const Bitmap& mask, int opacity, Color colour) {
   if (opacity <= 0 || target.empty()) return;
@@ -153,17 +232,8 @@ void BlendMask(Bitmap& target, const Bitmap& mask, int opacity, Color colour) {
   blocks::require24(mask, "BlendMask");
   if (mask.width() < target.width() || mask.height() < target.height())
     throw std::invalid_argument("BlendMask: mask smaller than the target");
-  if (opacity > 100) opacity = 100;
-
-  const Color plain = ColorToRGB(colour);
   BlendTables tables;
-  for (int k = 0; k < kPixels; ++k) {
-    tables.colour[3 * k] = blueOf(plain);
-    tables.colour[3 * k + 1] = greenOf(plain);
-    tables.colour[3 * k + 2] = redOf(plain);
-  }
-  tables.opacity = static_cast<unsigned>(opacity);
-  for (unsigned sum = 0; sum < 766; ++sum) tables.weights[sum] = weightOfSum(sum, tables.opacity);
+  fillTables(tables, opacity, colour);
   [[maybe_unused]] const bool avx2 = blocks::useAvx2();
   parallelRows(target.height(), target.width(), [&](int y0, int y1) {
 #if VORLINO_HAVE_AVX2_BUILD

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "batch/frame_stream.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
 #include "imagefile/format_registry.h"
@@ -79,9 +80,10 @@ FrameFileResult frameFile(const FrameFileJob& job, const FrameFileSettings& sett
     std::error_code ec;
     if (!overwrite && fs::exists(job.output, ec))
       return {FrameOutcome::foSkipped, "\"" + job.output + "\" existe déjà"};
+    if (auto streamed = frameFileStreamed(job, settings, masks.picture())) return *streamed;
     Bitmap photo;
     PhotoMetadata metadata;
-    if (!decodeImageFile(job.input, photo, metadata).ok())
+    if (!decodeImageFile(job.input, photo, metadata, settings.limits).ok())
       return {FrameOutcome::foFailed, loadFailureMessage(job.input)};
     photo.convertTo24();
     photo.Transparent = false;

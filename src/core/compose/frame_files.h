@@ -15,6 +15,7 @@
 
 #include "bitmap/bitmap.h"
 #include "compose/mask_build.h"
+#include "imagefile/codec.h"
 #include "imagefile/write_jpeg.h"
 
 namespace vorlino {
@@ -26,6 +27,11 @@ struct FrameFileSettings {
   JpegOptions jpeg;
   // Whether each photo's metadata goes into its output; when not, only its colour profile does.
   bool keepMetadata = true;
+  // The limits of a photo decoded whole; a photo framed as a stream of rows has none but its
+  // format's sides.
+  DecodeLimits limits;
+  // Whether photos that can be framed as a stream of rows are (the files are the same).
+  bool stream = true;
 };
 
 // One photo to frame and the file to write.
@@ -54,6 +60,7 @@ class MaskBitmapCache {
       : picture_(maskPicture), options_(options) {}
   // The mask bitmap for that size, or nullptr when it cannot be built.
   std::shared_ptr<const Bitmap> get(int width, int height);
+  const Bitmap& picture() const { return picture_; }
 
  private:
   static constexpr std::size_t kEntries = 3;

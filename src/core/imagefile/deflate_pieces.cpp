@@ -19,11 +19,10 @@ constexpr int kDistSymbols = 32;
 constexpr int kEndOfBlock = 256;
 
 // Extra bits of the length symbols 257..285 and of the distance symbols 0..29.
-constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1,
-                                                       1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
-                                                       4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<std::uint8_t, 30> kDistExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,
-                                                     4, 4, 5, 5, 6, 6, 7, 7,  8,  8,
+constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::array<std::uint8_t, 30> kDistExtra = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                     4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
                                                      9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // Least-significant-bit-first reader over a 64-bit buffer refilled eight bytes at a time. Past the
@@ -87,9 +86,12 @@ class BitReader {
     }
   }
   std::size_t position() const {
-    return 8 * static_cast<std::size_t>(next_ - begin_) + padding_ - static_cast<std::size_t>(count_);
+    return 8 * static_cast<std::size_t>(next_ - begin_) + padding_ -
+           static_cast<std::size_t>(count_);
   }
-  bool overrun() const { return failed_ || position() > 8 * static_cast<std::size_t>(end_ - begin_); }
+  bool overrun() const {
+    return failed_ || position() > 8 * static_cast<std::size_t>(end_ - begin_);
+  }
   bool failed() const { return failed_; }
 
  private:
@@ -194,7 +196,8 @@ bool buildFixedCodes(BlockCodes& codes) {
   std::fill(lit.begin() + 280, lit.end(), 8);
   std::array<std::uint8_t, kDistSymbols> dist{};
   dist.fill(5);
-  return codes.litLen.build(lit.data(), kLitLenSymbols) && codes.dist.build(dist.data(), kDistSymbols);
+  return codes.litLen.build(lit.data(), kLitLenSymbols) &&
+         codes.dist.build(dist.data(), kDistSymbols);
 }
 
 bool readDynamicCodes(BitReader& in, BlockCodes& codes) {
@@ -331,7 +334,8 @@ std::size_t ZlibPieces::size() const {
 }
 
 bool zlibCompressPieces(const std::uint8_t* data, std::size_t size, int level, ZlibPieces& out) {
-  const std::size_t count = std::max<std::size_t>(1, (size + kDeflatePieceBytes - 1) / kDeflatePieceBytes);
+  const std::size_t count =
+      std::max<std::size_t>(1, (size + kDeflatePieceBytes - 1) / kDeflatePieceBytes);
   out.pieces.clear();
   out.pieces.resize(count);
   std::vector<uLong> checks(count);
@@ -344,8 +348,8 @@ bool zlibCompressPieces(const std::uint8_t* data, std::size_t size, int level, Z
       const std::size_t at = k * kDeflatePieceBytes;
       const std::size_t n = std::min(kDeflatePieceBytes, size - at);
       checks[k] = libdeflate_adler32(1, data + at, n);
-      done[k] = compressPiece(compressor.get(), data + at, n, k == 0, k + 1 == count,
-                              out.pieces[k]);
+      done[k] =
+          compressPiece(compressor.get(), data + at, n, k == 0, k + 1 == count, out.pieces[k]);
     }
   });
   if (std::find(done.begin(), done.end(), 0) != done.end()) return false;
@@ -361,6 +365,57 @@ bool zlibCompressPieces(const std::uint8_t* data, std::size_t size, int level, Z
   for (int i = 0; i < 4; ++i) tail[i] = static_cast<std::uint8_t>(adler >> (24 - 8 * i));
   last.size += 4;
   return true;
+}
+
+ZlibPieceStream::ZlibPieceStream(std::size_t totalSize, int level, Emit emit, void* context)
+    : total_(totalSize), level_(level), emit_(emit), context_(context) {}
+
+ZlibPieceStream::~ZlibPieceStream() {
+  if (compressor_) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor_));
+}
+
+bool ZlibPieceStream::compressHeldPiece() {
+  if (!compressor_) compressor_ = libdeflate_alloc_compressor(level_);
+  if (!compressor_) return false;
+  const bool first = piece_ == 0;
+  const bool last = taken_ == total_;
+  adler_ = static_cast<std::uint32_t>(libdeflate_adler32(adler_, held_.data(), heldSize_));
+  ZlibPieces::Piece piece;
+  if (!compressPiece(static_cast<libdeflate_compressor*>(compressor_), held_.data(), heldSize_,
+                     first, last, piece))
+    return false;
+  if (first) zlibHeader(level_, piece.bytes.data());
+  if (last) {
+    std::uint8_t* tail = piece.bytes.data() + piece.size;
+    for (int i = 0; i < 4; ++i) tail[i] = static_cast<std::uint8_t>(adler_ >> (24 - 8 * i));
+    piece.size += 4;
+  }
+  ++piece_;
+  heldSize_ = 0;
+  return emit_(context_, piece.bytes.data(), piece.size);
+}
+
+bool ZlibPieceStream::write(const std::uint8_t* data, std::size_t size) {
+  if (size > total_ - taken_) return false;
+  // The buffer may be larger than asked (blocks are reused); a piece is kDeflatePieceBytes.
+  const std::size_t pieceBytes = std::min(total_, kDeflatePieceBytes);
+  if (held_.capacity() < pieceBytes) held_ = PixelBuffer(pieceBytes, PixelBuffer::Fill::kAny);
+  while (size > 0) {
+    const std::size_t n = std::min(size, pieceBytes - heldSize_);
+    std::memcpy(held_.data() + heldSize_, data, n);
+    heldSize_ += n;
+    taken_ += n;
+    data += n;
+    size -= n;
+    // A full piece is compressed at once unless it is the last, which finish() closes.
+    if (heldSize_ == pieceBytes && taken_ < total_ && !compressHeldPiece()) return false;
+  }
+  return true;
+}
+
+bool ZlibPieceStream::finish() {
+  if (taken_ != total_) return false;
+  return compressHeldPiece();
 }
 
 }  // namespace vorlino

@@ -47,4 +47,37 @@ struct ZlibPieces {
 // when memory runs short or libdeflate fails.
 bool zlibCompressPieces(const std::uint8_t* data, std::size_t size, int level, ZlibPieces& out);
 
+// The same zlib stream for data that arrives in order, a piece at a time: given the total size
+// up front, each full piece is compressed as it completes (on the calling thread) and its bytes
+// handed on, so that no more than one piece of input is held. The bytes handed on, joined, are
+// those of zlibCompressPieces over the whole data.
+class ZlibPieceStream {
+ public:
+  // emit receives consecutive parts of the stream and returns false to stop.
+  using Emit = bool (*)(void* context, const std::uint8_t* bytes, std::size_t size);
+  ZlibPieceStream(std::size_t totalSize, int level, Emit emit, void* context);
+  ~ZlibPieceStream();
+  ZlibPieceStream(const ZlibPieceStream&) = delete;
+  ZlibPieceStream& operator=(const ZlibPieceStream&) = delete;
+
+  // Appends data; false when compression fails or emit refused. Past totalSize, false.
+  bool write(const std::uint8_t* data, std::size_t size);
+  // After exactly totalSize bytes: the trailer. False otherwise.
+  bool finish();
+
+ private:
+  bool compressHeldPiece();
+
+  std::size_t total_;
+  std::size_t taken_ = 0;
+  int level_;
+  Emit emit_;
+  void* context_;
+  void* compressor_ = nullptr;
+  PixelBuffer held_;
+  std::size_t heldSize_ = 0;
+  std::size_t piece_ = 0;
+  std::uint32_t adler_ = 1;
+};
+
 }  // namespace vorlino

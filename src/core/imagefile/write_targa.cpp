@@ -11,10 +11,12 @@ namespace {
 
 constexpr int kMaxPacket = 128;
 
+}  // namespace
+
 // Encodes one row of `count` pixels of `size` bytes. At each pixel: a run packet when it equals
 // the next one; otherwise a raw packet up to the first pair of equal neighbours. When no pair
 // follows, the row's last pixel is left for a raw packet of its own.
-void encodeRow(const std::uint8_t* row, int count, int size, ByteWriter& out) {
+void encodeTargaRow(const std::uint8_t* row, int count, int size, ByteWriter& out) {
   auto same = [&](int a, int b) {
     return std::memcmp(row + a * size, row + b * size, static_cast<std::size_t>(size)) == 0;
   };
@@ -41,8 +43,7 @@ void encodeRow(const std::uint8_t* row, int count, int size, ByteWriter& out) {
   }
 }
 
-CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
-  const bool mapped = bitmap.bitsPerPixel() == 8;
+void writeTargaHeader(ByteWriter& out, int width, int height, bool mapped) {
   out.u8(0);
   out.u8(mapped ? 1 : 0);
   out.u8(mapped ? 9 : 10);
@@ -51,10 +52,17 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
   out.u8(24);
   out.u16le(0);
   out.u16le(0);
-  out.u16le(static_cast<std::uint16_t>(bitmap.width()));
-  out.u16le(static_cast<std::uint16_t>(bitmap.height()));
+  out.u16le(static_cast<std::uint16_t>(width));
+  out.u16le(static_cast<std::uint16_t>(height));
   out.u8(mapped ? 8 : 24);
   out.u8(0x20);
+}
+
+namespace {
+
+CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
+  const bool mapped = bitmap.bitsPerPixel() == 8;
+  writeTargaHeader(out, bitmap.width(), bitmap.height(), mapped);
   if (mapped)
     for (std::size_t i = 0; i < 256; ++i) {
       const PaletteColor c = paletteEntry(bitmap, i);
@@ -63,7 +71,8 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
       out.u8(c.red);
     }
   const int size = mapped ? 1 : 3;
-  for (int y = 0; y < bitmap.height(); ++y) encodeRow(bitmap.row(y), bitmap.width(), size, out);
+  for (int y = 0; y < bitmap.height(); ++y)
+    encodeTargaRow(bitmap.row(y), bitmap.width(), size, out);
   return CodecResult::success();
 }
 

@@ -8,6 +8,8 @@
 // gives an empty file.
 #pragma once
 
+#include <cstdint>
+
 #include "bitmap/bitmap.h"
 #include "imagefile/codec.h"
 
@@ -17,5 +19,10 @@ struct TargaOptions {};
 
 CodecResult WriteTarga(const Bitmap& bitmap, ByteWriter& out,
                        const TargaOptions& options = {}) noexcept;
+
+// The pieces of the file, shared with the row-streaming writer: the 18-byte header, and one row
+// of count pixels of size bytes (1 or 3) run-length encoded on its own.
+void writeTargaHeader(ByteWriter& out, int width, int height, bool mapped);
+void encodeTargaRow(const std::uint8_t* row, int count, int size, ByteWriter& out);
 
 }  // namespace vorlino

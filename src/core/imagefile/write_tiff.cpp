@@ -39,9 +39,7 @@ void writeResolutions(ByteWriter& out) {
   }
 }
 
-void writeDirectory(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
-  // No padding byte: the directory may start at an odd offset.
-  const std::size_t at = out.size();
+void writeEntries(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
   out.u16le(kEntryCount);
   for (const Entry& e : entries) {
     out.u16le(e.tag);
@@ -50,8 +48,16 @@ void writeDirectory(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
     out.u32le(e.value);
   }
   out.u32le(0);
+}
+
+void writeDirectory(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
+  // No padding byte: the directory may start at an odd offset.
+  const std::size_t at = out.size();
+  writeEntries(out, entries);
   out.patchU32le(4, static_cast<std::uint32_t>(at));
 }
+
+constexpr std::uint32_t kRgbXRes = 8, kRgbYRes = 16, kRgbBitsPerSample = 24, kRgbSoftwareAt = 30;
 
 CodecResult writePaletteTiff(const Bitmap& bitmap, ByteWriter& out, std::uint32_t width,
                              std::uint32_t height) {
@@ -93,46 +99,18 @@ CodecResult writePaletteTiff(const Bitmap& bitmap, ByteWriter& out, std::uint32_
 
 CodecResult writeRgbTiff(const Bitmap& bitmap, ByteWriter& out, std::uint32_t width,
                          std::uint32_t height) {
-  constexpr std::uint32_t kXRes = 8, kYRes = 16, kBitsPerSample = 24, kSoftwareAt = 30,
-                          kPixels = 40;
-  const auto pixelBytes = checkedMul(std::size_t{3} * width, height);
-  if (!pixelBytes || *pixelBytes > 0xFFFFFFFFu - kPixels - 200)
-    return CodecResult::fail(CodecError::ceTooLarge, "TIFF file above 4 GiB");
-  out.reserve(kPixels + *pixelBytes + 2 + 12 * kEntryCount + 4);
-  writeHeader(out);
-  writeResolutions(out);
-  out.u16le(8);
-  out.u16le(8);
-  out.u16le(8);
-  out.write(kSoftware, sizeof kSoftware);
+  const auto pixelBytes = rgbTiffPixelBytes(width, height);
+  if (!pixelBytes) return CodecResult::fail(CodecError::ceTooLarge, "TIFF file above 4 GiB");
+  out.reserve(kRgbTiffPixelsAt + *pixelBytes + 2 + 12 * kEntryCount + 4);
+  writeRgbTiffHead(out);
   std::vector<std::uint8_t> rgb(std::size_t{3} * width);
   for (int y = 0; y < bitmap.height(); ++y) {
-    const std::uint8_t* src = bitmap.row(y);
-    for (std::size_t x = 0; x < width; ++x) {
-      rgb[3 * x] = src[3 * x + 2];
-      rgb[3 * x + 1] = src[3 * x + 1];
-      rgb[3 * x + 2] = src[3 * x];
-    }
+    bgrToRgbTiffRow(bitmap.row(y), width, rgb.data());
     out.write(rgb.data(), rgb.size());
   }
-  const Entry entries[kEntryCount] = {
-      {254, kLong, 1, 0},
-      {256, kShort, 1, width},
-      {257, kShort, 1, height},
-      {258, kShort, 3, kBitsPerSample},
-      {259, kShort, 1, 1},
-      {262, kShort, 1, 2},
-      {273, kLong, 1, kPixels},
-      {277, kShort, 1, 3},
-      {278, kLong, 1, height},
-      {279, kLong, 1, static_cast<std::uint32_t>(*pixelBytes)},
-      {282, kRational, 1, kXRes},
-      {283, kRational, 1, kYRes},
-      {284, kShort, 1, 1},
-      {296, kShort, 1, 2},
-      {305, kAscii, sizeof kSoftware, kSoftwareAt},
-  };
-  writeDirectory(out, entries);
+  const std::size_t at = out.size();
+  writeRgbTiffDirectory(out, width, height);
+  out.patchU32le(4, static_cast<std::uint32_t>(at));
   return CodecResult::success();
 }
 
@@ -144,6 +122,50 @@ CodecResult writeTiffBody(const Bitmap& bitmap, ByteWriter& out) {
 }
 
 }  // namespace
+
+std::optional<std::uint32_t> rgbTiffPixelBytes(std::uint32_t width, std::uint32_t height) {
+  const auto bytes = checkedMul(std::size_t{3} * width, height);
+  if (!bytes || *bytes > 0xFFFFFFFFu - kRgbTiffPixelsAt - 200) return std::nullopt;
+  return static_cast<std::uint32_t>(*bytes);
+}
+
+void writeRgbTiffHead(ByteWriter& out) {
+  writeHeader(out);
+  writeResolutions(out);
+  out.u16le(8);
+  out.u16le(8);
+  out.u16le(8);
+  out.write(kSoftware, sizeof kSoftware);
+}
+
+void bgrToRgbTiffRow(const std::uint8_t* bgr, std::uint32_t width, std::uint8_t* rgb) {
+  for (std::size_t x = 0; x < width; ++x) {
+    rgb[3 * x] = bgr[3 * x + 2];
+    rgb[3 * x + 1] = bgr[3 * x + 1];
+    rgb[3 * x + 2] = bgr[3 * x];
+  }
+}
+
+void writeRgbTiffDirectory(ByteWriter& out, std::uint32_t width, std::uint32_t height) {
+  const Entry entries[kEntryCount] = {
+      {254, kLong, 1, 0},
+      {256, kShort, 1, width},
+      {257, kShort, 1, height},
+      {258, kShort, 3, kRgbBitsPerSample},
+      {259, kShort, 1, 1},
+      {262, kShort, 1, 2},
+      {273, kLong, 1, kRgbTiffPixelsAt},
+      {277, kShort, 1, 3},
+      {278, kLong, 1, height},
+      {279, kLong, 1, 3 * width * height},
+      {282, kRational, 1, kRgbXRes},
+      {283, kRational, 1, kRgbYRes},
+      {284, kShort, 1, 1},
+      {296, kShort, 1, 2},
+      {305, kAscii, sizeof kSoftware, kRgbSoftwareAt},
+  };
+  writeEntries(out, entries);
+}
 
 CodecResult WriteTiff(const Bitmap& bitmap, ByteWriter& out, const TiffOptions&) noexcept {
   return runCodec([&] {

@@ -7,6 +7,8 @@
 // entries: a side above 65535 fails with ceTooLarge. An empty bitmap gives an empty file.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "bitmap/bitmap.h"
@@ -22,5 +24,15 @@ CodecResult WriteTiff(const Bitmap& bitmap, ByteWriter& out,
 // Encodes the bitmap and writes it to fileName, replacing any existing file only once the whole
 // file is written (see writeFileReplacing).
 CodecResult WriteTiffFile(const Bitmap& bitmap, const std::string& fileName) noexcept;
+
+// The pieces of a 24-bit file, shared with the row-streaming writer: the 40 bytes before the
+// pixels (the directory offset at byte 4 still to be patched), one row turned from BGR into the
+// file's RGB, and the directory that follows the pixels. The pixel bytes, or nothing when the
+// file would pass 4 GiB.
+inline constexpr std::uint32_t kRgbTiffPixelsAt = 40;
+std::optional<std::uint32_t> rgbTiffPixelBytes(std::uint32_t width, std::uint32_t height);
+void writeRgbTiffHead(ByteWriter& out);
+void bgrToRgbTiffRow(const std::uint8_t* bgr, std::uint32_t width, std::uint8_t* rgb);
+void writeRgbTiffDirectory(ByteWriter& out, std::uint32_t width, std::uint32_t height);
 
 }  // namespace vorlino
