@@ -19,6 +19,8 @@ std::unique_ptr<RowEncoder> makeRowEncoder(SaveFormat format, const JpegOptions&
     case SaveFormat::sfGif:
     case SaveFormat::sfRle:
       break;  // palette formats: the whole picture is reduced first
+    case SaveFormat::sfWebp:
+      break;  // the WebP encoder takes the whole picture
   }
   return nullptr;
 }
