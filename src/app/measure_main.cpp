@@ -6,6 +6,10 @@
 //   times (default 8), then the memory once the history's background work is done;
 // - undoing and redoing every step of the history (medians).
 // Prints milliseconds and MiB.
+//
+// vorlino_measure --make-photo SOURCE OUT WIDTH HEIGHT: writes the test photo, a JPEG (quality 90)
+// of SOURCE enlarged to WIDTH x HEIGHT with a fine grain, so that it costs to decode about what a
+// camera's photo of that size does.
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -22,6 +26,10 @@
 
 #include "app/error_report.h"
 #include "app/main_form.h"
+#include "compose/resample.h"
+#include "imagefile/file_output.h"
+#include "imagefile/load_image.h"
+#include "imagefile/write_jpeg.h"
 #include "prompts/prompts.h"
 #include "view/my_graphic.h"
 
@@ -80,11 +88,43 @@ void Settle(vorlino::TMainForm& form) {
   QCoreApplication::processEvents();
 }
 
+int MakePhoto(const QStringList& args) {
+  if (args.size() != 6) {
+    QTextStream(stderr) << "usage: vorlino_measure --make-photo SOURCE OUT WIDTH HEIGHT"
+                        << Qt::endl;
+    return 2;
+  }
+  vorlino::Bitmap source;
+  if (!vorlino::decodeImageFile(args.at(2).toStdString(), source).ok()) return 1;
+  source.convertTo24();
+  vorlino::Bitmap photo;
+  vorlino::ResampleBitmap(args.at(4).toUInt(), args.at(5).toUInt(), vorlino::rkLanczos3, 0, source,
+                          photo);
+  // A grain of +-6 levels from a fixed sequence: detail the encoder has to keep, as in a photo.
+  std::uint32_t state = 2463534242u;
+  for (int y = 0; y < photo.height(); ++y) {
+    std::uint8_t* row = photo.row(y);
+    for (int i = 0; i < photo.width() * 3; ++i) {
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      const int v = row[i] + static_cast<int>(state % 13) - 6;
+      row[i] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+    }
+  }
+  vorlino::ByteWriter out;
+  vorlino::JpegOptions options;
+  options.quality = 90;
+  if (!vorlino::WriteJpeg(photo, out, options).ok()) return 1;
+  return vorlino::writeFileReplacing(args.at(3).toStdString(), out.bytes()).ok() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   vorlino::TVorlinoApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
+  if (args.size() > 1 && args.at(1) == QStringLiteral("--make-photo")) return MakePhoto(args);
   if (args.size() < 3) {
     QTextStream(stderr) << "usage: vorlino_measure PHOTO MASK [APPLIES]" << Qt::endl;
     return 2;
@@ -122,7 +162,17 @@ int main(int argc, char** argv) {
     paints.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
   }
   out << "repaint at zoom " << form.ImageView()->GetZoom() * 100 << "%: median " << Median(paints)
-      << " ms" << Qt::endl;
+      << " ms";
+  form.ImageView()->SetZoom(0.5);
+  paints.clear();
+  for (int i = 0; i < 15; ++i) {
+    form.ImageView()->ScrollTo(37 * i, 23 * i);  // panning
+    clock.restart();
+    viewport->repaint();
+    paints.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+  }
+  out << "; panning at 50%: median " << Median(paints) << " ms" << Qt::endl;
+  form.ResetView();
 
   script.names.push_back(args.at(2).toStdString());
   form.findChild<QToolButton*>(QStringLiteral("BtnParcourir"))->click();
