@@ -1,6 +1,7 @@
-// Undo history on a 24 MP working bitmap: recording a snapshot with the list full (the oldest
-// entry's storage is reused, so this is one copy), and undo/redo of a same-size action (pixels
-// exchanged in place, no allocation).
+// Undo history on a 24 MP working bitmap: recording a snapshot with the list full (one copy, and
+// the XOR that turns the previous snapshot into a difference; its compression runs on the list's
+// own thread), and undo/redo of a same-size action (the difference XORed in place, from its
+// compressed pieces once they are ready).
 #include <benchmark/benchmark.h>
 
 #include "bench_images.h"

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "compose/mask_build.h"
+#include "compose/quarter_turn.h"
+#include "compose/resample.h"
 #include "test_images.h"
 
 namespace vorlino {
@@ -79,7 +83,8 @@ TEST(UndoListTest, SameSizeUndoRestoresBytesAndAttributes) {
   TUndoList list(6);
   TUndoItem* item = list.Add(working, "Masque");
   EXPECT_EQ(&item->Bitmap(), &working);
-  EXPECT_TRUE(item->Snapshot() == before);
+  ASSERT_NE(item->WholeSnapshot(), nullptr);
+  EXPECT_TRUE(*item->WholeSnapshot() == before);
   invert(working);
   working.Transparent = true;
   working.TransparentColor = kTransparentKey;
@@ -91,11 +96,11 @@ TEST(UndoListTest, SameSizeUndoRestoresBytesAndAttributes) {
   EXPECT_EQ(working.bits(), block);  // exchanged in place: the view's pixel block stays
   ASSERT_NE(list.Next(), nullptr);
   EXPECT_TRUE(list.Next()->SameSize());
-  EXPECT_TRUE(list.Next()->Snapshot() == after);
+  EXPECT_TRUE(list.Next()->CopySnapshot() == after);
   list.Redo();
   EXPECT_TRUE(working == after);
   EXPECT_EQ(working.bits(), block);
-  EXPECT_TRUE(list.Current()->Snapshot() == before);
+  EXPECT_TRUE(list.Current()->CopySnapshot() == before);
 }
 
 TEST(UndoListTest, ResizeIsExchangedWhole) {
@@ -111,11 +116,11 @@ TEST(UndoListTest, ResizeIsExchangedWhole) {
 
   list.Undo();
   EXPECT_TRUE(working == before);
-  EXPECT_TRUE(list.Next()->Snapshot() == after);
+  EXPECT_TRUE(list.Next()->CopySnapshot() == after);
   EXPECT_FALSE(list.Next()->SameSize());
   list.Redo();
   EXPECT_TRUE(working == after);
-  EXPECT_TRUE(list.Current()->Snapshot() == before);
+  EXPECT_TRUE(list.Current()->CopySnapshot() == before);
 
   // Same size but another depth (a palette form) is exchanged whole too, never as 3-byte pixels.
   Bitmap indexed = test::randomBitmap(11, 31, 8, 8);
@@ -165,18 +170,16 @@ TEST(UndoListTest, DropNewest) {
   EXPECT_EQ(list.Current(), nullptr);
 }
 
-TEST(UndoListTest, SnapshotIsIndependentAndStorageIsReused) {
+TEST(UndoListTest, SnapshotIsIndependent) {
   Bitmap working = test::randomBitmap(8, 8, 20);
   const Bitmap before = working;
   TUndoList list(2);
   list.Add(working, "A");
   invert(working);  // writing the working bitmap leaves the snapshot alone
-  EXPECT_TRUE(list.Current()->Snapshot() == before);
+  EXPECT_TRUE(list.Current()->CopySnapshot() == before);
   list.Add(working, "B");
-  const std::uint8_t* oldest = list.Items()[0]->Snapshot().bits();
-  TUndoItem* c = list.Add(working, "C");  // list full: A's snapshot storage takes the copy
-  EXPECT_EQ(c->Snapshot().bits(), oldest);
-  EXPECT_TRUE(c->Snapshot() == working);
+  TUndoItem* c = list.Add(working, "C");  // list full: A's entry goes
+  EXPECT_TRUE(c->CopySnapshot() == working);
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Items()[0]->Name(), "B");
 
@@ -203,6 +206,161 @@ TEST(UndoListTest, ClearEmptiesTheHistory) {
   list.Undo();
   list.Redo();
   EXPECT_TRUE(working == kept);
+}
+
+// ---- compact snapshots
+// ----------------------------------------------------------------------------
+
+// A photo-sized mask picture: a vignette, black at the borders, white inside.
+Bitmap vignettePicture() {
+  Bitmap picture(64, 48);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const int edge = std::min({x, y, 63 - x, 47 - y});
+      const auto v = static_cast<std::uint8_t>(std::min(255, edge * 40));
+      picture.setPixel(x, y, rgb(v, v, v));
+    }
+  return picture;
+}
+
+// The window's commands as they change the working bitmap, and a rule for whether the list should
+// store the command's snapshot as a difference or whole.
+struct Command {
+  std::string name;
+  std::function<void(Bitmap&)> run;
+};
+
+std::vector<Command> everyCommand() {
+  const Bitmap picture = vignettePicture();
+  auto mask = [picture](TResultFormat format) {
+    return [picture, format](Bitmap& working) {
+      MaskOptions options;
+      options.soften = true;
+      options.format = format;
+      const auto built = BuildMaskBitmap(picture, working.width(), working.height(), options);
+      ASSERT_TRUE(built.has_value());
+      ApplyMaskBitmap(working, *built, format, BlendOptions{60, rgb(200, 30, 90)});
+    };
+  };
+  return {
+      {"Masque", mask(rfCouleursRVB)},
+      {"Masque", mask(rfTransparent)},
+      {"Taille de l'image",
+       [](Bitmap& working) {
+         Bitmap resized;
+         ResampleBitmap(static_cast<std::uint32_t>(working.width() * 3 / 4),
+                        static_cast<std::uint32_t>(working.height() + 7), rkLanczos3, 0, working,
+                        resized);
+         working.swap(resized);
+       }},
+      {"Rotation", [](Bitmap& working) { RotateQuarter(working, true); }},
+      {"Coller",
+       [](Bitmap& working) {
+         working = test::randomBitmap(working.width(), working.height(), 77);
+         working.palette().assign(3, PaletteColor{1, 2, 3, 0});  // kept by a BMP's 24-bit form
+       }},
+      {"Coller", [](Bitmap& working) { working = test::randomBitmap(90, 60, 78, 8); }},
+      {"Coller", [](Bitmap& working) { working = test::randomBitmap(1205, 903, 79); }},
+  };
+}
+
+// Many steps of every command, settled in each of the ways the list allows (at once, by the next
+// Add, with or without waiting for the packer), then undone and redone to the end: every state
+// comes back exactly, row padding included.
+TEST(UndoListTest, CompactSnapshotsRestoreEveryStateExactly) {
+  Bitmap working = test::randomBitmap(1203, 901, 70);  // odd width: row padding, several pieces
+  TUndoList list(6);
+  std::vector<Bitmap> states{working};
+  std::vector<std::vector<std::uint8_t>> blocks;  // padding included
+  auto keepBlock = [&blocks](const Bitmap& b) {
+    blocks.emplace_back(b.bits(), b.bits() + b.byteCount());
+  };
+  keepBlock(working);
+  auto sameBlock = [&blocks](const Bitmap& b, std::size_t i) {
+    return b.byteCount() == blocks[i].size() &&
+           std::equal(blocks[i].begin(), blocks[i].end(), b.bits());
+  };
+  const std::vector<Command> commands = everyCommand();
+  for (std::size_t step = 0; step < 2 * commands.size(); ++step) {
+    const Command& command = commands[step % commands.size()];
+    list.Add(working, command.name);
+    command.run(working);
+    if (step % 3 == 0) list.Settle();
+    if (step % 4 == 1) list.WaitPacked();
+    states.push_back(working);
+    keepBlock(working);
+  }
+  const std::size_t last = states.size() - 1;
+  for (std::size_t k = 0; k < 6; ++k) {
+    list.Undo();
+    const std::size_t expected = last - 1 - k;
+    EXPECT_TRUE(working == states[expected]) << "undo " << k;
+    EXPECT_TRUE(sameBlock(working, expected)) << "undo " << k;
+    if (k == 2) list.WaitPacked();
+  }
+  EXPECT_EQ(list.Current(), nullptr);
+  for (std::size_t k = 0; k < 6; ++k) {
+    list.Redo();
+    const std::size_t expected = last - 5 + k;
+    EXPECT_TRUE(working == states[expected]) << "redo " << k;
+    EXPECT_TRUE(sameBlock(working, expected)) << "redo " << k;
+  }
+  // Back three steps, a new command, then back to the oldest state kept.
+  for (int k = 0; k < 3; ++k) list.Undo();
+  EXPECT_TRUE(working == states[last - 3]);
+  list.Add(working, "Masque");
+  commands[0].run(working);
+  for (int k = 0; k < 4; ++k) list.Undo();
+  EXPECT_TRUE(working == states[last - 6]);
+  EXPECT_EQ(list.Current(), nullptr);
+}
+
+// An undo or redo right after the command, while the packer works on the snapshot, reads the
+// bytes it is compressing; later ones read the compressed pieces. Both give the same states.
+TEST(UndoListTest, RestoresDoNotDependOnThePackersProgress) {
+  Bitmap working = test::randomBitmap(1100, 1000, 80);
+  TUndoList list(6);
+  const Command blend = everyCommand()[0];
+  for (int round = 0; round < 12; ++round) {
+    const Bitmap before = working;
+    list.Add(working, "Masque");
+    blend.run(working);
+    const Bitmap after = working;
+    list.Settle();
+    list.Undo();
+    ASSERT_TRUE(working == before) << round;
+    list.Redo();
+    ASSERT_TRUE(working == after) << round;
+    if (round % 2) list.WaitPacked();
+    list.Undo();
+    ASSERT_TRUE(working == before) << round;
+    list.Redo();
+    ASSERT_TRUE(working == after) << round;
+  }
+}
+
+// A command that changes a border costs about what it changed, not a copy of the image: the
+// picture is noise, which no compressor shrinks, so only a difference stays this small.
+TEST(UndoListTest, SnapshotCostsWhatTheCommandChanged) {
+  Bitmap working = test::randomBitmap(1500, 1000, 90);
+  const std::size_t whole = working.byteCount();
+  TUndoList list(6);
+  for (int step = 0; step < 6; ++step) {
+    list.Add(working, "Masque");
+    for (int y = 0; y < working.height(); ++y)
+      for (int x = 0; x < working.width(); ++x)
+        if (std::min({x, y, working.width() - 1 - x, working.height() - 1 - y}) < 10)
+          working.setPixel(x, y, rgb(static_cast<std::uint8_t>(step), 0, 0));
+  }
+  list.Settle();
+  list.WaitPacked();
+  EXPECT_LT(list.StoredBytes(), whole / 4) << "six snapshots of a 10-pixel border";
+  for (const auto& entry : list.Items()) EXPECT_LT(entry->StoredBytes(), whole / 20);
+
+  // Until it is settled, the newest snapshot is a whole copy, as the image size dialog reads it.
+  TUndoItem* current = list.Add(working, "Taille de l'image");
+  ASSERT_NE(current->WholeSnapshot(), nullptr);
+  EXPECT_EQ(current->StoredBytes(), whole);
 }
 
 }  // namespace

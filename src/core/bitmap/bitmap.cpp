@@ -18,7 +18,9 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
 
-bool validDepth(int bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32; }
+bool validDepth(int bpp) {
+  return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
+}
 
 // Released large blocks waiting for reuse. Bounded in bytes so that memory given back by a closed
 // photo does not stay held for long: the next blocks of another size push the old ones out.
@@ -49,6 +51,16 @@ class KeptBlocks {
     total_ -= out.mappedBytes;
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(best));
     return true;
+  }
+
+  void releaseAll() noexcept {
+    std::vector<KeptBlock> dropped;
+    {
+      const std::lock_guard lock(mutex_);
+      dropped.swap(blocks_);
+      total_ = 0;
+    }
+    for (const KeptBlock& b : dropped) munmap(b.mapping, b.mappedBytes);
   }
 
   void give(const KeptBlock& block) noexcept {
@@ -94,6 +106,10 @@ void adviseHugePages(void* data, std::size_t bytes) noexcept {
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
+void releaseKeptPixelBlocks() noexcept {
+  keptBlocks().releaseAll();
+}
+
 PixelBuffer::PixelBuffer(std::size_t bytes, Fill fill) {
   if (bytes == 0) return;
   if (bytes >= kMapThreshold) {
@@ -118,13 +134,15 @@ PixelBuffer::PixelBuffer(std::size_t bytes, Fill fill) {
     mappedBytes_ = *total;
   } else {
     data_ = static_cast<std::uint8_t*>(fill == Fill::kZero ? std::calloc(bytes, 1)
-                                                            : std::malloc(bytes));
+                                                           : std::malloc(bytes));
     if (!data_) throw std::bad_alloc();
   }
   capacity_ = bytes;
 }
 
-PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept { swap(other); }
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept {
+  swap(other);
+}
 
 PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
   if (this != &other) {
@@ -134,7 +152,20 @@ PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
   return *this;
 }
 
-PixelBuffer::~PixelBuffer() { release(); }
+PixelBuffer::~PixelBuffer() {
+  release();
+}
+
+void PixelBuffer::releaseToSystem() noexcept {
+  if (mapping_)
+    munmap(mapping_, mappedBytes_);
+  else
+    std::free(data_);
+  data_ = nullptr;
+  mapping_ = nullptr;
+  capacity_ = 0;
+  mappedBytes_ = 0;
+}
 
 void PixelBuffer::swap(PixelBuffer& other) noexcept {
   std::swap(data_, other.data_);
@@ -155,16 +186,22 @@ void PixelBuffer::release() noexcept {
   mappedBytes_ = 0;
 }
 
-Bitmap::Bitmap(int width, int height, int bitsPerPixel) { reset(width, height, bitsPerPixel); }
+Bitmap::Bitmap(int width, int height, int bitsPerPixel) {
+  reset(width, height, bitsPerPixel);
+}
 
-Bitmap::Bitmap(const Bitmap& other) { assign(other); }
+Bitmap::Bitmap(const Bitmap& other) {
+  assign(other);
+}
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
   if (this != &other) assign(other);
   return *this;
 }
 
-Bitmap::Bitmap(Bitmap&& other) noexcept { swap(other); }
+Bitmap::Bitmap(Bitmap&& other) noexcept {
+  swap(other);
+}
 
 Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
   if (this != &other) {
@@ -184,8 +221,7 @@ void Bitmap::resetForOverwrite(int width, int height, int bitsPerPixel) {
 }
 
 void Bitmap::reshape(int width, int height, int bitsPerPixel, bool zero) {
-  if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide ||
-      !validDepth(bitsPerPixel))
+  if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide || !validDepth(bitsPerPixel))
     throw std::length_error("bitmap size or depth out of range");
   auto stride = rowStride(static_cast<std::size_t>(width), static_cast<unsigned>(bitsPerPixel));
   auto bytes = bitmapBytes(static_cast<std::size_t>(width), static_cast<std::size_t>(height),
@@ -233,6 +269,11 @@ void Bitmap::clear() noexcept {
   width_ = height_ = 0;
   bpp_ = 24;
   stride_ = 0;
+}
+
+void Bitmap::clearToSystem() noexcept {
+  buffer_.releaseToSystem();
+  clear();
 }
 
 void Bitmap::convertTo24() {

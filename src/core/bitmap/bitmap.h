@@ -23,12 +23,20 @@ struct PaletteColor {
   friend bool operator==(const PaletteColor&, const PaletteColor&) = default;
 };
 
-constexpr Color toColor(PaletteColor p) { return rgb(p.red, p.green, p.blue); }
-constexpr PaletteColor toPaletteColor(Color c) { return {blueOf(c), greenOf(c), redOf(c), 0}; }
+constexpr Color toColor(PaletteColor p) {
+  return rgb(p.red, p.green, p.blue);
+}
+constexpr PaletteColor toPaletteColor(Color c) {
+  return {blueOf(c), greenOf(c), redOf(c), 0};
+}
 
 // Asks for transparent huge pages on the 2 MiB-aligned part of [data, data + bytes), memory from
 // malloc included: worth it for buffers of several megabytes that are about to be written.
 void adviseHugePages(void* data, std::size_t bytes) noexcept;
+
+// Hands every kept block (see PixelBuffer) back to the system: for a program that goes idle and
+// should not hold the memory of its last burst of work.
+void releaseKeptPixelBlocks() noexcept;
 
 // Owner of one pixel block. Large blocks come from the kernel, 2 MiB aligned with transparent
 // huge pages advised: first touch of a 72 MB frame costs a few milliseconds instead of 0.2 s.
@@ -50,6 +58,8 @@ class PixelBuffer {
   std::uint8_t* data() const { return data_; }
   std::size_t capacity() const { return capacity_; }
   void swap(PixelBuffer& other) noexcept;
+  // Frees the block straight to the system, never keeping it for reuse; the buffer is empty then.
+  void releaseToSystem() noexcept;
 
  private:
   void release() noexcept;
@@ -105,6 +115,9 @@ class Bitmap {
   void swap(Bitmap& other) noexcept;
   // Empties the bitmap (0 x 0, 24 bits) and frees its pixels; attributes are kept.
   void clear() noexcept;
+  // As clear(), the pixel block going straight back to the system instead of being kept for
+  // reuse: for memory that should not stay held, such as a history's packed snapshot.
+  void clearToSystem() noexcept;
 
   // Converts to 24 bits per pixel in place: palette indices resolved, alpha dropped. Does nothing
   // for a 24-bit bitmap. The palette is kept (a 24-bit bitmap may keep one, written by BMP saves).

@@ -7,17 +7,119 @@
 
 namespace vorlino {
 
-TUndoItem::TUndoItem(vorlino::Bitmap& bitmap, std::string name)
-    : bitmap_(&bitmap), snapshot_(bitmap), name_(std::move(name)) {}
+// ---- TUndoItem
+// ------------------------------------------------------------------------------------
 
-TUndoItem::TUndoItem(vorlino::Bitmap& bitmap, std::string name, vorlino::Bitmap&& storage)
-    : bitmap_(&bitmap), snapshot_(std::move(storage)), name_(std::move(name)) {
-  snapshot_.assign(bitmap);
-}
+TUndoItem::TUndoItem(vorlino::Bitmap& bitmap, std::string name)
+    : bitmap_(&bitmap), name_(std::move(name)), whole_(bitmap) {}
+
+TUndoItem::~TUndoItem() = default;
 
 bool TUndoItem::SameSize() const {
-  return bitmap_->width() == snapshot_.width() && bitmap_->height() == snapshot_.height();
+  if (form_ == Form::kWhole)
+    return bitmap_->width() == whole_.width() && bitmap_->height() == whole_.height();
+  return bitmap_->width() == width_ && bitmap_->height() == height_;
 }
+
+std::size_t TUndoItem::StoredBytes() const {
+  return form_ == Form::kWhole ? whole_.byteCount() : packed_->storedBytes();
+}
+
+vorlino::Bitmap TUndoItem::CopySnapshot() const {
+  vorlino::Bitmap snapshot;
+  if (form_ == Form::kDelta) snapshot = *bitmap_;
+  RestoreOnto(snapshot);
+  return snapshot;
+}
+
+void TUndoItem::Pack(BytePacker& packer) noexcept {
+  if (form_ != Form::kWhole) return;
+  const vorlino::Bitmap& other = *bitmap_;
+  // Equal width and depth give equal row strides: the two pixel blocks line up byte for byte.
+  const bool delta = whole_.width() == other.width() && whole_.height() == other.height() &&
+                     whole_.bitsPerPixel() == 24 && other.bitsPerPixel() == 24;
+  const int width = whole_.width();
+  const int height = whole_.height();
+  const int bitsPerPixel = whole_.bitsPerPixel();
+  const bool transparent = whole_.Transparent;
+  const Color transparentColor = whole_.TransparentColor;
+  if (delta) xorBytes(whole_.bits(), other.bits(), whole_.byteCount());
+  try {
+    std::vector<PaletteColor> palette = whole_.palette();
+    // Leaves whole_ untouched when it fails.
+    auto packed = std::make_unique<PackedBytes>(std::move(whole_), packer);
+    packed_ = std::move(packed);
+    palette_ = std::move(palette);
+  } catch (...) {
+    if (delta) xorBytes(whole_.bits(), other.bits(), whole_.byteCount());
+    return;
+  }
+  width_ = width;
+  height_ = height;
+  bitsPerPixel_ = bitsPerPixel;
+  transparent_ = transparent;
+  transparentColor_ = transparentColor;
+  whole_ = vorlino::Bitmap();
+  form_ = delta ? Form::kDelta : Form::kPacked;
+}
+
+void TUndoItem::SwapAttributes(vorlino::Bitmap& bitmap) {
+  bitmap.palette().swap(palette_);
+  std::swap(bitmap.TransparentColor, transparentColor_);
+  std::swap(bitmap.Transparent, transparent_);
+}
+
+void TUndoItem::RestoreOnto(vorlino::Bitmap& state) const {
+  if (form_ == Form::kWhole) {
+    state = whole_;
+    return;
+  }
+  if (form_ == Form::kDelta) {
+    packed_->xorInto(state.bits());
+  } else {
+    state.resetForOverwrite(width_, height_, bitsPerPixel_);
+    packed_->copyInto(state.bits());
+  }
+  state.palette() = palette_;
+  state.Transparent = transparent_;
+  state.TransparentColor = transparentColor_;
+}
+
+void TUndoItem::Exchange(BytePacker& packer) {
+  vorlino::Bitmap& bitmap = *bitmap_;
+  switch (form_) {
+    case Form::kWhole:
+      // In place only for two working bitmaps: pixels of three bytes on both sides.
+      if (SameSize() && bitmap.bitsPerPixel() == 24 && whole_.bitsPerPixel() == 24) {
+        ExchangePixels(bitmap, whole_);
+        bitmap.palette().swap(whole_.palette());
+        std::swap(bitmap.TransparentColor, whole_.TransparentColor);
+        std::swap(bitmap.Transparent, whole_.Transparent);
+      } else {
+        bitmap.swap(whole_);  // size, depth, palette, pixels and attributes
+      }
+      break;
+    case Form::kDelta:
+      // The same bytes turn either state into the other, in place.
+      packed_->xorInto(bitmap.bits());
+      SwapAttributes(bitmap);
+      return;
+    case Form::kPacked: {
+      vorlino::Bitmap restored;
+      RestoreOnto(restored);
+      bitmap.swap(restored);
+      whole_ = std::move(restored);
+      packed_.reset();
+      palette_.clear();
+      form_ = Form::kWhole;
+      break;
+    }
+  }
+  Pack(packer);
+}
+
+// ---- TUndoList
+// ------------------------------------------------------------------------------------
 
 TUndoList::TUndoList(int capacity) : capacity_(std::max(capacity, 1)) {}
 
@@ -25,37 +127,32 @@ TUndoList::~TUndoList() {
   Clear();
 }
 
-vorlino::Bitmap TUndoList::Release(int index) {
-  vorlino::Bitmap storage = std::move(items_[static_cast<std::size_t>(index)]->Snapshot());
-  Delete(index);
-  return storage;
-}
-
 TUndoItem* TUndoList::Add(vorlino::Bitmap& bitmap, std::string name) {
-  // The discarded snapshot with the largest pixel block takes the new copy.
-  vorlino::Bitmap spare;
-  auto keepLarger = [&spare](vorlino::Bitmap&& storage) {
-    if (storage.byteCount() > spare.byteCount()) spare = std::move(storage);
-  };
-  for (int i = Count() - 1; i > position_; --i) keepLarger(Release(i));
-  while (Count() >= capacity_) keepLarger(Release(0));
+  Settle();
+  for (int i = Count() - 1; i > position_; --i) Delete(i);
+  while (Count() >= capacity_) Delete(0);
   position_ = Count() - 1;
-  auto item = std::make_unique<TUndoItem>(bitmap, std::move(name), std::move(spare));
-  items_.push_back(std::move(item));
+  items_.push_back(std::make_unique<TUndoItem>(bitmap, std::move(name)));
   position_ = Count() - 1;
   return items_.back().get();
 }
 
+void TUndoList::Settle() {
+  // Only an entry next to the working bitmap can still be whole: the one just added.
+  for (TUndoItem* entry : {Current(), Next()})
+    if (entry != nullptr) entry->Pack(packer_);
+}
+
 void TUndoList::Undo() {
   if (position_ == -1) return;
-  Exchange();
+  Current()->Exchange(packer_);
   --position_;
 }
 
 void TUndoList::Redo() {
   if (!Next()) return;
+  Next()->Exchange(packer_);
   ++position_;
-  Exchange();
 }
 
 void TUndoList::Clear() {
@@ -72,8 +169,23 @@ TUndoItem* TUndoList::Next() const {
 }
 
 void TUndoList::DropNewest() {
-  Delete(Count() - 1);
+  const int last = Count() - 1;
+  TUndoItem* previous = last >= 1 ? items_[static_cast<std::size_t>(last - 1)].get() : nullptr;
+  // Dropping the current entry makes its predecessor the one next to the working bitmap. A
+  // difference was taken from the state the dropped entry holds, so it is rebuilt first.
+  if (last == position_ && previous != nullptr && previous->form_ == TUndoItem::Form::kDelta) {
+    const TUndoItem& dropped = *items_[static_cast<std::size_t>(last)];
+    vorlino::Bitmap state = dropped.Bitmap();
+    dropped.RestoreOnto(state);    // before the dropped action
+    previous->RestoreOnto(state);  // before the one preceding it
+    previous->whole_ = std::move(state);
+    previous->packed_.reset();
+    previous->palette_.clear();
+    previous->form_ = TUndoItem::Form::kWhole;
+  }
+  Delete(last);
   position_ = Count() - 1;
+  Settle();
 }
 
 void TUndoList::Delete(int index) {
@@ -81,20 +193,10 @@ void TUndoList::Delete(int index) {
   items_.erase(items_.begin() + index);
 }
 
-void TUndoList::Exchange() {
-  if (position_ == -1) return;
-  TUndoItem& entry = *items_[static_cast<std::size_t>(position_)];
-  vorlino::Bitmap& bitmap = entry.Bitmap();
-  vorlino::Bitmap& snapshot = entry.Snapshot();
-  // In place only for two working bitmaps: pixels of three bytes on both sides.
-  if (entry.SameSize() && bitmap.bitsPerPixel() == 24 && snapshot.bitsPerPixel() == 24) {
-    ExchangePixels(bitmap, snapshot);
-    bitmap.palette().swap(snapshot.palette());
-    std::swap(bitmap.TransparentColor, snapshot.TransparentColor);
-    std::swap(bitmap.Transparent, snapshot.Transparent);
-  } else {
-    bitmap.swap(snapshot);  // size, depth, palette, pixels and attributes
-  }
+std::size_t TUndoList::StoredBytes() const {
+  std::size_t total = 0;
+  for (const auto& entry : items_) total += entry->StoredBytes();
+  return total;
 }
 
 }  // namespace vorlino

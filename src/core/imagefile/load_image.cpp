@@ -101,9 +101,13 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetad
     if (decoder.rendered) renderOnWhite(pic);
     PhotoMetadata found;
     if (mayCarryMetadata(ext)) found = readPhotoMetadata(bytes.data(), size);
-    // The metadata library does not read JPEG XL: its decoder gives the profile instead.
-    if (*kind == DecoderKind::dkJxl && found.empty())
-      found = PhotoMetadata::fromProfile(jxlIccProfile(bytes.data(), size));
+    // The metadata library reads no JPEG XL and no HEIF colour box: their decoders give the
+    // profile instead.
+    if (found.iccProfile().empty()) {
+      if (*kind == DecoderKind::dkJxl) found = found.withProfile(jxlIccProfile(bytes.data(), size));
+      if (*kind == DecoderKind::dkHeif || *kind == DecoderKind::dkAvif)
+        found = found.withProfile(heifIccProfile(bytes.data(), size));
+    }
     if (orientationAppliesTo(ext)) applyOrientation(pic, found.orientation());
     pic.Transparent = false;
     out.swap(pic);

@@ -143,9 +143,10 @@ PhotoMetadata PhotoMetadata::profileOnly() const {
   return kept;
 }
 
-PhotoMetadata PhotoMetadata::fromProfile(std::vector<std::uint8_t> icc) {
-  PhotoMetadata kept;
-  if (!icc.empty()) kept.profile_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(icc));
+PhotoMetadata PhotoMetadata::withProfile(std::vector<std::uint8_t> icc) const {
+  PhotoMetadata kept = *this;
+  if (!icc.empty())
+    kept.profile_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(icc));
   return kept;
 }
 

@@ -28,9 +28,9 @@ class PhotoMetadata {
   const std::vector<std::uint8_t>& iccProfile() const;
   // The same bundle with every tag dropped and only the colour profile kept (privacy).
   PhotoMetadata profileOnly() const;
-  // A bundle holding only this colour profile (a file whose tags the metadata library cannot
-  // read, but whose decoder found a profile).
-  static PhotoMetadata fromProfile(std::vector<std::uint8_t> icc);
+  // The same bundle with this colour profile (for files whose profile the metadata library does
+  // not find but their decoder does).
+  PhotoMetadata withProfile(std::vector<std::uint8_t> icc) const;
 
   struct Tags;  // Exiv2's containers, defined in metadata.cpp
 

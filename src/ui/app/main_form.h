@@ -98,6 +98,8 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
 
   // ---- state, for the other commands ----
   TMyImage* ImageView() const { return imageView_; }
+  // True while work started by a command goes on in the background (the history's packing).
+  bool BackgroundWorkPending() const { return history_.Packing(); }
   TUndoList& History() { return history_; }
   const vorlino::Bitmap& MaskPicture() const { return maskPicture_; }
   QString MaskPath() const { return maskPath_; }

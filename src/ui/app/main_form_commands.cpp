@@ -46,7 +46,7 @@ Bitmap& TMainForm::WorkingBitmap() {
 
 Bitmap* TMainForm::CurrentSnapshot() {
   TUndoItem* current = history_.Current();
-  return current != nullptr ? &current->Snapshot() : nullptr;
+  return current != nullptr ? current->WholeSnapshot() : nullptr;
 }
 
 void TMainForm::BeginBusy() {
@@ -62,6 +62,9 @@ void TMainForm::EndBusy() {
     --busyDepth_;
     QApplication::restoreOverrideCursor();
   }
+  // The pixel blocks a command kept for reuse are given back once it is over: an idle window
+  // holds its photo and history, not the scratch memory of its last command.
+  if (busyDepth_ == 0) releaseKeptPixelBlocks();
 }
 
 void TMainForm::RecordUndo(const std::string& name) {

@@ -155,6 +155,7 @@ void TMainForm::MenuActionRedimClick() {
   if (WorkingBitmap().empty()) return;
   // The dialog records the snapshot, resizes through this window and resets the view itself.
   ExecModal(*redimForm_);
+  history_.Settle();
   imageView_->BitmapChanged();
   UpdateCommands();
 }

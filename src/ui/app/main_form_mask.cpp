@@ -94,9 +94,11 @@ void TMainForm::MenuActionMasqueClick() {
   try {
     ApplyMask();
   } catch (...) {
+    history_.Settle();
     imageView_->BitmapChanged();  // the photo may be partly changed: show what it holds
     throw;
   }
+  history_.Settle();
   imageView_->BitmapChanged();
 }
 
