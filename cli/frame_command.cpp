@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 #include "imagefile/load_image.h"
 #include "parallel/parallel.h"
 #include "settings/settings.h"

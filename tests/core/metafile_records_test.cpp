@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "imagefile/metafile_dib.h"
-#include "imagefile/metafile_gdi.h"
-#include "imagefile/metafile_records.h"
+#include "imagefile/metafile/dib.h"
+#include "imagefile/metafile/gdi_state.h"
+#include "imagefile/metafile/records.h"
 #include "metafile_builder.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "imagefile/write_bmp.h"
+#include "imagefile/bmp_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imagefile/write_gif.h"
+#include "imagefile/gif_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imagefile/write_jpeg.h"
+#include "imagefile/jpeg_writer.h"
 
 #include <gtest/gtest.h>
 

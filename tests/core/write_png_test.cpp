@@ -1,4 +1,4 @@
-#include "imagefile/write_png.h"
+#include "imagefile/png_writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

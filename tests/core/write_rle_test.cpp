@@ -1,10 +1,10 @@
-#include "imagefile/write_rle.h"
+#include "imagefile/bmp_rle_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/reduce_palette.h"
 #include "test_images.h"
 #include "writer_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "imagefile/write_targa.h"
+#include "imagefile/tga_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imagefile/write_tiff.h"
+#include "imagefile/tiff_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/dib_reader.h"
-#include "imagefile/pixel_rows.h"
-#include "imagefile/rle.h"
+#include "imagefile/rows/dib_reader.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/rle.h"
 
 namespace vorlino {
 namespace {

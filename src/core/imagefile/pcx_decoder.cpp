@@ -12,8 +12,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/pixel_rows.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/rle_rows.h"
 
 namespace vorlino {
 

@@ -13,9 +13,9 @@
 #include <cstring>
 
 #include "bitmap/checked.h"
-#include "imagefile/inflate_buffer.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/deflate/inflate_buffer.h"
+#include "imagefile/rows/rle_rows.h"
 
 namespace vorlino {
 

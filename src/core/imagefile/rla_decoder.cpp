@@ -12,7 +12,7 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/rle_rows.h"
 
 namespace vorlino {
 

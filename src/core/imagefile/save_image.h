@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bitmap/bitmap.h"
-#include "imagefile/write_jpeg.h"
+#include "imagefile/jpeg_writer.h"
 
 namespace vorlino {
 
