@@ -13,7 +13,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rows/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -146,7 +147,7 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     const std::uint8_t* p = in.data() + colourData;
     for (std::size_t i = 0; i < 256; ++i) bmp.palette()[i] = {p[512 + i], p[256 + i], p[i], 0};
   } else if (outBits == 8) {
-    bmp.palette() = greyRamp(256);
+    bmp.palette() = greyPalette(256);
   }
 
   std::vector<std::uint8_t> coded(rowBytes);

@@ -17,8 +17,8 @@ struct MetafileDib {
 
 // Reads a DIB: an info header (core header of 12 bytes, or an info header of 40 bytes and
 // later), bit-field masks, a colour table and the pixels. `bits` may be nullptr when the pixels
-// follow the colour table inside `info` (a packed DIB). Uncompressed 1, 4, 8, 16, 24 and 32 bits
-// per pixel and bit fields are read; a palette given as indices (paletteIndices) becomes grey.
+// follow the colour table inside `info` (a packed DIB). Uncompressed pixels and bit fields are
+// read as a .bmp file's are (readDib); a palette given as indices (paletteIndices) becomes grey.
 // Every size is checked against the bytes given before anything is allocated; false on any
 // inconsistency or when the picture exceeds the limits.
 bool readMetafileDib(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits,

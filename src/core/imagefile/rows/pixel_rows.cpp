@@ -1,5 +1,6 @@
 #include "imagefile/rows/pixel_rows.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -96,6 +97,22 @@ void makeOpaque(Bitmap& bmp) {
     std::uint8_t* p = bmp.row(y);
     for (int x = 0; x < bmp.width(); ++x) p[4 * x + 3] = 255;
   }
+}
+
+void interleavePlane(const std::uint8_t* plane, std::size_t count, std::uint8_t* dst,
+                     int pixelBytes) {
+  for (std::size_t i = 0; i < count; ++i) dst[i * pixelBytes] = plane[i];
+}
+
+void highBytesBE(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
+  for (std::size_t i = 0; i < count; ++i) dst[i] = src[2 * i];
+}
+
+PaletteColor vgaColor(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  auto scale = [](std::uint8_t v) {
+    return static_cast<std::uint8_t>(std::min<unsigned>(v, 63) * 255 / 63);
+  };
+  return {scale(b), scale(g), scale(r), 0};
 }
 
 }  // namespace vorlino

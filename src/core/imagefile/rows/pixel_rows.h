@@ -1,5 +1,6 @@
 // Row machinery shared by the decoders written in this program: unpacking of 1/2/4-bit indices,
-// palette expansion, packed 15/16/32-bit pixels described by channel masks, and plain copies.
+// palette expansion, packed 15/16/32-bit pixels described by channel masks, plain copies, channel
+// planes, 16-bit samples and grey or VGA palettes.
 //
 // Every converter writes `count` pixels starting at `dst` and moves by `step` pixels (+1 or -1)
 // after each one, so that a right-to-left source is handled by the choice of the starting pixel and
@@ -65,5 +66,15 @@ std::vector<PaletteColor> greyPalette(int entries);
 
 // Sets the fourth byte of every pixel of a 32-bit bitmap to 255.
 void makeOpaque(Bitmap& bmp);
+
+// Copies `count` bytes of one channel plane into every `pixelBytes`-th byte from dst.
+void interleavePlane(const std::uint8_t* plane, std::size_t count, std::uint8_t* dst,
+                     int pixelBytes);
+
+// Keeps the high byte of `count` big-endian 16-bit samples.
+void highBytesBE(const std::uint8_t* src, std::size_t count, std::uint8_t* dst);
+
+// Scales a palette of 6-bit VGA components (0..63) to 8 bits; larger values are clamped.
+PaletteColor vgaColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 
 }  // namespace vorlino

@@ -1,10 +1,10 @@
-// Row machinery shared by the PCX, RLA, SGI, PSD, CEL, CUT and PSP decoders: the byte-oriented
-// run-length codes of those formats, planar-to-interleaved copies, index unpacking and palettes.
+// Run-length codes of the decoders written in this program: the byte-oriented packet schemes of
+// PCX, RLA, SGI, PSD, CEL, CUT and PSP (RunDecoder), the count-prefixed pixel packets of Targa
+// files (PixelPacketReader) and the BMP RLE4/RLE8 stream.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "bitmap/bitmap.h"
 #include "imagefile/codec.h"
@@ -52,20 +52,29 @@ class RunDecoder {
   std::uint8_t value_[2] = {};
 };
 
-// Copies `count` bytes of one channel plane into every `pixelBytes`-th byte from dst.
-void interleavePlane(const std::uint8_t* plane, std::size_t count, std::uint8_t* dst,
-                     int pixelBytes);
+// Decodes a BMP RLE8 (bits 8) or RLE4 (bits 4) stream into `out`, which is already sized at that
+// depth and zero-filled: pixels that the stream skips with deltas or early line ends keep index 0.
+// Runs past the right edge are clipped. Decoding ends at the end-of-bitmap code or when the lines
+// run out. Fails when the data ends before the picture does.
+CodecResult decodeBmpRle(ByteReader& in, int bits, bool bottomUp, Bitmap& out);
 
-// Keeps the high byte of `count` big-endian 16-bit samples.
-void highBytesBE(const std::uint8_t* src, std::size_t count, std::uint8_t* dst);
+// Reads pixel packets: a header byte whose high bit says "repeat the next pixel" and whose low
+// seven bits are the pixel count minus one, followed by one pixel (repeat) or that many pixels.
+// Packets may cross rows, so the state lives between calls.
+class PixelPacketReader {
+ public:
+  PixelPacketReader(ByteReader& in, int pixelBytes) : in_(in), pixelBytes_(pixelBytes) {}
+  // Fills `count` pixels at dst; false when the data ends first.
+  bool read(std::uint8_t* dst, std::size_t count);
+  // Fewest bytes that can encode `pixels` pixels of pixelBytes each.
+  static std::size_t minimumBytes(std::size_t pixels, int pixelBytes);
 
-// Sets the fourth byte of every pixel of a 32-bit row of `count` pixels to 255.
-void setOpaque(std::uint8_t* row, std::size_t count);
-
-// A grey ramp of `entries` colours from black to white (entries >= 2).
-std::vector<PaletteColor> greyRamp(int entries);
-
-// Scales a palette of 6-bit VGA components (0..63) to 8 bits; larger values are clamped.
-PaletteColor vgaColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
+ private:
+  ByteReader& in_;
+  int pixelBytes_;
+  std::size_t left_ = 0;
+  bool repeat_ = false;
+  std::uint8_t value_[4] = {};
+};
 
 }  // namespace vorlino
