@@ -159,6 +159,16 @@ TEST(MoreDecodersWorked, PsdPackBitsCmykWithAlpha) {
   EXPECT_EQ(b.row(0)[7], 200);
 }
 
+TEST(MoreDecodersWorked, PsdClaimingMillionsOfRowsFailsOnItsLength) {
+  // The header claims four million coded rows; the file ends after it. Refused as damaged from
+  // the lengths alone, before any row table is made.
+  const Bytes bytes = test::readFileBytes(test::testDataDir() / "psd/bad/million_rows.psd");
+  ASSERT_EQ(bytes.size(), 40u);
+  ByteReader in(bytes);
+  Bitmap b;
+  EXPECT_EQ(readPsd(in, b, DecodeLimits{}).error, CodecError::ceDamaged);
+}
+
 // ---- RLA ----------------------------------------------------------------------------------------
 
 Bytes rlaFile(int colourChannels, int matteChannels,
