@@ -16,7 +16,7 @@
 #include "imagefile/load_image.h"
 #include "imagefile/metadata.h"
 #include "imagefile/save_image.h"
-#include "imagefile/write_jpeg.h"
+#include "imagefile/jpeg_writer.h"
 
 namespace vorlino::bench {
 namespace {

@@ -10,7 +10,7 @@
 #include "compose/blend_mask.h"
 #include "compose/mask_build.h"
 #include "compose/resample.h"
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/reduce_palette.h"
 #include "parallel/parallel.h"
 
 namespace vorlino::bench {

@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_images.h"
-#include "imagefile/color_quantizer.h"
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/color_quantizer.h"
+#include "imagefile/palette/reduce_palette.h"
 
 namespace vorlino::bench {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench_images.h"
-#include "imagefile/write_png.h"
+#include "imagefile/png_writer.h"
 
 namespace vorlino::bench {
 namespace {

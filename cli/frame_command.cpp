@@ -16,10 +16,10 @@
 #include <thread>
 #include <utility>
 
-#include "batch/output_names.h"
+#include "batch/frame_files.h"
 #include "batch/frame_report.h"
+#include "batch/output_names.h"
 #include "batch/shard.h"
-#include "compose/frame_files.h"
 #include "imagefile/load_image.h"
 #include "parallel/parallel.h"
 #include "settings/settings.h"

@@ -10,7 +10,7 @@
 #include <QGuiApplication>
 
 #include "imagefile/decoders.h"
-#include "imagefile/metafile_decoders.h"
+#include "render/metafile_decoders.h"
 
 namespace {
 

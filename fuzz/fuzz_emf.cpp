@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imagefile/metafile_records.h"
+#include "imagefile/metafile/records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vorlino::ByteReader in(data, size);

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with -j2 and runs every test: the release build with
-# the user interface, then the core and its tests under AddressSanitizer + UBSan, then the fuzz
-# smoke runs when the fuzz targets exist.
+# Installs what is missing, checks the sources' formatting, builds everything with -j2 and runs
+# every test: the release build with the user interface, then the core and its tests under
+# AddressSanitizer + UBSan, then the fuzz smoke runs when the fuzz targets exist.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
 scripts/setup.sh
+
+# Every source follows .clang-format.
+find src cli tests fuzz bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j2

@@ -6,8 +6,8 @@
 #include "app/main_form.h"
 #include "app/qt_prompts.h"
 #include "imagefile/decoders.h"
-#include "imagefile/metafile_decoders.h"
 #include "prompts/prompts.h"
+#include "render/metafile_decoders.h"
 
 int main(int argc, char** argv) {
   vorlino::TVorlinoApplication app(argc, argv);

@@ -29,7 +29,7 @@
 #include "compose/resample.h"
 #include "imagefile/file_output.h"
 #include "imagefile/load_image.h"
-#include "imagefile/write_jpeg.h"
+#include "imagefile/jpeg_writer.h"
 #include "prompts/prompts.h"
 #include "view/my_graphic.h"
 

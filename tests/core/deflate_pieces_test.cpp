@@ -1,4 +1,4 @@
-#include "imagefile/deflate_pieces.h"
+#include "imagefile/deflate/deflate_pieces.h"
 
 #include <gtest/gtest.h>
 #include <libdeflate.h>
@@ -32,8 +32,8 @@ Bytes sample(std::size_t n, Kind kind, std::uint32_t seed) {
       std::normal_distribution<double> grain(0.0, 3.0);
       int previous = 0;
       for (std::size_t i = 0; i < n; ++i) {
-        const int value = static_cast<int>(128 + 100 * std::sin(static_cast<double>(i % 3001) / 400) +
-                                           grain(rng));
+        const int value = static_cast<int>(
+            128 + 100 * std::sin(static_cast<double>(i % 3001) / 400) + grain(rng));
         b[i] = static_cast<std::uint8_t>(value - previous);
         previous = value;
       }
@@ -126,9 +126,9 @@ TEST(DeflateWalkTest, FindsTheFinalBlockOfLibdeflateStreamsAtEveryKindOfLevel) {
   for (Kind kind : {Kind::kZeros, Kind::kNoise, Kind::kGrainyRamp, Kind::kText}) {
     const Bytes in = sample(900'000, kind, 5);
     for (int level : {0, 1, 4, 7, 9, 12}) {
-      expectFinalBlockFound(in, libdeflateRaw(in, level), 0,
-                            "kind " + std::to_string(static_cast<int>(kind)) + " level " +
-                                std::to_string(level));
+      expectFinalBlockFound(
+          in, libdeflateRaw(in, level), 0,
+          "kind " + std::to_string(static_cast<int>(kind)) + " level " + std::to_string(level));
     }
   }
 }
@@ -143,15 +143,15 @@ TEST(DeflateWalkTest, FindsTheFinalBlockAfterStoredFixedAndFlushedBlocks) {
       {6, Z_FIXED, 50'000},             // fixed Huffman codes
       {6, Z_HUFFMAN_ONLY, 40'000},      // literals only
       {6, Z_RLE, 100'000},
-      {9, Z_DEFAULT_STRATEGY, 7'777},   // many dynamic blocks and empty stored ones
+      {9, Z_DEFAULT_STRATEGY, 7'777},  // many dynamic blocks and empty stored ones
       {1, Z_DEFAULT_STRATEGY, 1'000'000},
   };
   for (const auto& c : cases) {
     std::size_t lastFlush = 0;
     const Bytes stream = zlibRaw(in, c.level, c.strategy, c.flushEvery, lastFlush);
-    expectFinalBlockFound(in, stream, lastFlush,
-                          "zlib level " + std::to_string(c.level) + " strategy " +
-                              std::to_string(c.strategy));
+    expectFinalBlockFound(
+        in, stream, lastFlush,
+        "zlib level " + std::to_string(c.level) + " strategy " + std::to_string(c.strategy));
   }
   // An empty stream: one fixed block holding only its end code.
   std::size_t lastFlush = 0;
@@ -164,13 +164,13 @@ TEST(DeflateWalkTest, FindsTheFinalBlockAfterStoredFixedAndFlushedBlocks) {
 TEST(DeflateWalkTest, DamagedStreamsAreRejectedWithoutReadingPastTheEnd) {
   const Bytes in = sample(200'000, Kind::kGrainyRamp, 2);
   const Bytes good = libdeflateRaw(in, 7);
-  for (std::size_t keep : {std::size_t{0}, std::size_t{1}, std::size_t{2}, good.size() / 3,
-                           good.size() - 40}) {
+  for (std::size_t keep :
+       {std::size_t{0}, std::size_t{1}, std::size_t{2}, good.size() / 3, good.size() - 40}) {
     // Exactly sized copies, so that the address sanitizer sees any read beyond them.
     const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(keep));
     EXPECT_FALSE(findLastDeflateBlock(cut.data(), cut.size())) << "kept " << keep;
   }
-  const Bytes reservedType = {0x07};                          // final, block type 3
+  const Bytes reservedType = {0x07};                           // final, block type 3
   const Bytes badComplement = {0x01, 0x05, 0x00, 0xFA, 0xFE};  // stored, NLEN is not ~LEN
   const Bytes storedTooLong = {0x01, 0x05, 0x00, 0xFA, 0xFF, 'a', 'b'};
   const Bytes zeros(64, 0x00);  // stored blocks of length 0 with a wrong complement

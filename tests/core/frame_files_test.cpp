@@ -1,4 +1,4 @@
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 
 #include <gtest/gtest.h>
 

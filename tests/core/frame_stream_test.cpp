@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 #include "compose/pixel_blocks.h"
 #include "imagefile/load_image.h"
 #include "imagefile/save_image.h"

@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 #include "imagefile/load_image.h"
 #include "imagefile/save_image.h"
 #include "test_images.h"

@@ -1,13 +1,15 @@
 // Metafile record walkers, GDI state and DIB reading, followed through the recording canvas.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "imagefile/metafile_dib.h"
-#include "imagefile/metafile_gdi.h"
-#include "imagefile/metafile_records.h"
+#include "imagefile/decoders.h"
+#include "imagefile/metafile/dib.h"
+#include "imagefile/metafile/gdi_state.h"
+#include "imagefile/metafile/records.h"
 #include "metafile_builder.h"
 #include "test_support.h"
 
@@ -342,8 +344,9 @@ TEST(MetafileDib, ReadsPaletteAndOrientation) {
   EXPECT_TRUE(out.bottomUp);
   EXPECT_FALSE(out.monochrome);
 
-  // Short pixel data, huge sizes, bad depth, a header larger than given: refused untouched.
-  std::vector<std::uint8_t> cut(dib.begin(), dib.end() - 1);
+  // Short pixel data, huge sizes, bad depth, a header larger than given: refused untouched. (The
+  // last row may lack its padding, as in a .bmp file, so the cut reaches into its pixels.)
+  std::vector<std::uint8_t> cut(dib.begin(), dib.end() - 4);
   EXPECT_FALSE(readMetafileDib(cut.data(), cut.size(), nullptr, 0, false, DecodeLimits{}, out));
   std::vector<std::uint8_t> huge = dib;
   huge[4] = huge[5] = huge[6] = 0xFF;
@@ -365,6 +368,57 @@ TEST(MetafileDib, ReadsPaletteAndOrientation) {
                               DecodeLimits{}, out));
   EXPECT_EQ(out.image.pixel(0, 0), 0x0000FFu);
   EXPECT_EQ(out.image.pixel(1, 0), 0x00FF00u);
+}
+
+// Keeps the bitmap of the last blit.
+class BlitKeeper : public MetafileRecorder {
+ public:
+  void drawBitmap(const Bitmap& image, const MfRect& src, MfPoint p0, MfPoint p1, MfPoint p2,
+                  MfRasterOp rop, const MfDrawState& state) override {
+    kept.assign(image);
+    MetafileRecorder::drawBitmap(image, src, p0, p1, p2, rop, state);
+  }
+  Bitmap kept;
+};
+
+// A 16-bit DIB gives the same pixels in a .bmp file and blitted from a metafile: the 32 levels of
+// each five-bit channel scale by bit replication (16 becomes 132) in both.
+TEST(MetafileDib, SixteenBitsReadAsInABmpFile) {
+  std::vector<std::uint8_t> dib;
+  put32(dib, 40);
+  put32(dib, 32);
+  put32(dib, 1);
+  put16(dib, 1);
+  put16(dib, 16);
+  for (int i = 0; i < 6; ++i) put32(dib, 0);
+  for (unsigned level = 0; level < 32; ++level) put16(dib, (level << 10) | (level << 5) | level);
+
+  std::vector<std::uint8_t> file = {'B', 'M'};
+  put32(file, static_cast<std::uint32_t>(14 + dib.size()));
+  put32(file, 0);
+  put32(file, 14 + 40);
+  file.insert(file.end(), dib.begin(), dib.end());
+  Bitmap fromBmp;
+  ByteReader bmpIn(file);
+  ASSERT_TRUE(readBmp(bmpIn, fromBmp, DecodeLimits{}).ok());
+
+  // StretchDIBits: rop, usage, source h w y x, destination h w y x, then the DIB.
+  std::vector<std::uint8_t> params;
+  put32(params, 0xCC0020);
+  for (int v : {0, 1, 32, 0, 0, 1, 32, 0, 0}) put16(params, static_cast<unsigned>(v));
+  params.insert(params.end(), dib.begin(), dib.end());
+  const std::vector<std::uint8_t> wmf = wmf96().recBytes(0x0F43, params).finish();
+  ByteReader wmfIn(wmf);
+  MetafileLayout layout;
+  ASSERT_TRUE(measureWmf(wmfIn, layout, DecodeLimits{}).ok());
+  BlitKeeper canvas;
+  ASSERT_TRUE(playWmf(wmfIn, layout, canvas, DecodeLimits{}).ok());
+
+  ASSERT_EQ(fromBmp.bitsPerPixel(), 24);
+  ASSERT_EQ(canvas.kept.bitsPerPixel(), 24);
+  ASSERT_EQ(canvas.kept.width(), 32);
+  EXPECT_EQ(0, std::memcmp(fromBmp.row(0), canvas.kept.row(0), 32 * 3));
+  EXPECT_EQ(canvas.kept.pixel(16, 0), 0x848484u);
 }
 
 // Every sample file plays through without a failure once its header is accepted; the broken

@@ -24,8 +24,8 @@
 #include "compose/pixel_blocks.h"
 #include "compose/quarter_turn.h"
 #include "compose/resample.h"
-#include "imagefile/fast_color_lookup.h"
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/fast_color_lookup.h"
+#include "imagefile/palette/reduce_palette.h"
 #include "test_images.h"
 
 namespace vorlino {

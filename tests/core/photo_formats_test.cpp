@@ -15,7 +15,7 @@
 #include "imagefile/decoders.h"
 #include "imagefile/load_image.h"
 #include "imagefile/save_image.h"
-#include "imagefile/write_webp.h"
+#include "imagefile/webp_writer.h"
 #include "scripted_prompts.h"
 #include "test_images.h"
 #include "test_support.h"

@@ -1,4 +1,4 @@
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/reduce_palette.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <set>
 #include <vector>
 
-#include "imagefile/color_quantizer.h"
-#include "imagefile/fast_color_lookup.h"
-#include "imagefile/floyd_steinberg.h"
+#include "imagefile/palette/color_quantizer.h"
+#include "imagefile/palette/fast_color_lookup.h"
+#include "imagefile/palette/floyd_steinberg.h"
 #include "test_images.h"
 
 namespace vorlino {

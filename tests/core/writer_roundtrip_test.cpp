@@ -4,14 +4,14 @@
 
 #include <cstdlib>
 
+#include "imagefile/bmp_rle_writer.h"
+#include "imagefile/bmp_writer.h"
 #include "imagefile/decoders.h"
-#include "imagefile/write_bmp.h"
-#include "imagefile/write_gif.h"
-#include "imagefile/write_jpeg.h"
-#include "imagefile/write_png.h"
-#include "imagefile/write_rle.h"
-#include "imagefile/write_targa.h"
-#include "imagefile/write_tiff.h"
+#include "imagefile/gif_writer.h"
+#include "imagefile/jpeg_writer.h"
+#include "imagefile/png_writer.h"
+#include "imagefile/tga_writer.h"
+#include "imagefile/tiff_writer.h"
 #include "test_images.h"
 #include "writer_test_support.h"
 

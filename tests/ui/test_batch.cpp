@@ -21,7 +21,7 @@
 
 #include "../core/scripted_prompts.h"
 #include "app/main_form.h"
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 #include "controls/color_editor.h"
 #include "controls/spin2.h"
 #include "dialogs/batch_form.h"

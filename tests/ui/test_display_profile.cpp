@@ -15,7 +15,7 @@
 #include "imagefile/decoders.h"
 #include "imagefile/load_image.h"
 #include "imagefile/photo_formats.h"
-#include "imagefile/write_tiff.h"
+#include "imagefile/tiff_writer.h"
 #include "view/display_profile.h"
 #include "view/my_graphic.h"
 

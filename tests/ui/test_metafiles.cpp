@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../core/metafile_builder.h"
-#include "imagefile/metafile_decoders.h"
+#include "render/metafile_decoders.h"
 
 using namespace vorlino;
 using vorlino::test::EmfBuilder;

@@ -10,9 +10,9 @@
 
 #include "../core/scripted_prompts.h"
 #include "app/qt_prompts.h"
+#include "files/name_filters.h"
+#include "files/open_picture_dialog.h"
 #include "imagefile/load_image.h"
-#include "imagefile/name_filters.h"
-#include "imagefile/open_picture_dialog.h"
 #include "ui_test_files.h"
 
 using namespace vorlino;

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "bitmap/bitmap.h"
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 
 namespace vorlino {
 

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "compose/frame_files.h"
+#include "batch/frame_files.h"
 
 namespace vorlino {
 

@@ -6,7 +6,7 @@
 #include "compose/bitmap_filters.h"
 #include "compose/blend_mask.h"
 #include "compose/resample.h"
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/reduce_palette.h"
 
 namespace vorlino {
 

@@ -9,7 +9,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -69,7 +70,7 @@ CodecResult decodeCel(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     for (std::size_t i = 0; i < 256; ++i)
       bmp.palette()[i] = vgaColor(palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]);
   } else {
-    bmp.palette() = greyRamp(256);
+    bmp.palette() = greyPalette(256);
   }
   const std::size_t w = static_cast<std::size_t>(width);
   for (int y = 0; y < height; ++y)

@@ -16,7 +16,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -96,7 +97,7 @@ CodecResult decodeCut(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   bmp.reset(width, height, 8);
   const auto paletteFile = findPaletteFile(in.fileName());
   const auto palette = paletteFile ? readHaloPalette(*paletteFile) : std::nullopt;
-  bmp.palette() = palette ? *palette : greyRamp(256);
+  bmp.palette() = palette ? *palette : greyPalette(256);
 
   const std::size_t w = static_cast<std::size_t>(width);
   for (int y = 0; y < height; ++y) {

@@ -14,8 +14,8 @@
 #include "bitmap/checked.h"
 #include "imagefile/decoder_kind.h"
 #include "imagefile/decoders.h"
-#include "imagefile/dib_reader.h"
-#include "imagefile/pixel_rows.h"
+#include "imagefile/rows/dib_reader.h"
+#include "imagefile/rows/pixel_rows.h"
 
 namespace vorlino {
 namespace {

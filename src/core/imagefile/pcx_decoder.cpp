@@ -12,8 +12,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/pixel_rows.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -53,7 +53,7 @@ std::vector<PaletteColor> trailingPalette(const ByteReader& in) {
       return pal;
     }
   }
-  return greyRamp(256);
+  return greyPalette(256);
 }
 
 CodecResult decodePcx(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
@@ -96,7 +96,7 @@ CodecResult decodePcx(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   Bitmap bmp;
   bmp.reset(width, height, outBits);
   if (indexed) {
-    std::vector<PaletteColor> pal = indexBits == 1   ? greyRamp(2)
+    std::vector<PaletteColor> pal = indexBits == 1   ? greyPalette(2)
                                     : indexBits <= 4 ? headerPalette(header, version)
                                                      : trailingPalette(in);
     pal.resize(std::size_t{1} << indexBits);

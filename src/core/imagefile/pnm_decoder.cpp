@@ -11,7 +11,7 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/pixel_rows.h"
+#include "imagefile/rows/pixel_rows.h"
 
 namespace vorlino {
 namespace {

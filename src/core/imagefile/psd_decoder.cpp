@@ -13,7 +13,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -109,21 +110,26 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   const std::size_t rowBytes =
       depth == 1 ? (width + 7) / 8 : width * static_cast<std::size_t>(depth / 8);
   const std::size_t rows = channels * height;  // all channels, one after another
-  std::vector<std::size_t> rowStart(used * height);
-  std::vector<std::size_t> rowLength(used * height, rowBytes);
   const std::size_t dataStart = in.position();
+  // The file must hold the rows before their tables are made: a header of a few bytes can claim
+  // a million rows.
   if (compression == 0) {
     const auto bytes = checkedMul(rowBytes, used * height);
     if (!bytes || *bytes > in.remaining())
       return CodecResult::fail(CodecError::ceDamaged, "file too short");
-    for (std::size_t i = 0; i < rowStart.size(); ++i) rowStart[i] = dataStart + i * rowBytes;
   } else {
-    // A table of coded row lengths for every row of every channel comes first.
-    // The rows follow one another, so the file must hold the fewest bytes that code them all.
+    // A table of coded row lengths for every row of every channel comes first. The rows follow
+    // one another, so the file must also hold the fewest bytes that code them all.
     const auto least =
         checkedMul(RunDecoder::minimumBytes(rowBytes, RunScheme::rsPackBits), used * height);
     if (rows > in.remaining() / 2 || !least || *least > in.remaining())
       return CodecResult::fail(CodecError::ceDamaged, "file too short");
+  }
+  std::vector<std::size_t> rowStart(used * height);
+  std::vector<std::size_t> rowLength(used * height, rowBytes);
+  if (compression == 0) {
+    for (std::size_t i = 0; i < rowStart.size(); ++i) rowStart[i] = dataStart + i * rowBytes;
+  } else {
     std::size_t at = dataStart + 2 * rows;
     for (std::size_t i = 0; i < rows; ++i) {
       const std::size_t length = in.u16be();
@@ -146,7 +152,7 @@ CodecResult decodePsd(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
     const std::uint8_t* p = in.data() + colourData;
     for (std::size_t i = 0; i < 256; ++i) bmp.palette()[i] = {p[512 + i], p[256 + i], p[i], 0};
   } else if (outBits == 8) {
-    bmp.palette() = greyRamp(256);
+    bmp.palette() = greyPalette(256);
   }
 
   std::vector<std::uint8_t> coded(rowBytes);

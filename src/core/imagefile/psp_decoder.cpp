@@ -13,9 +13,10 @@
 #include <cstring>
 
 #include "bitmap/checked.h"
-#include "imagefile/inflate_buffer.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/deflate/inflate_buffer.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -383,7 +384,7 @@ CodecResult PspReader::decode(Bitmap& out) {
                                static_cast<std::uint64_t>(info_.height), limits_);
       !r.ok())
     return r;
-  if (info_.bitDepth == 8 && palette_.empty()) palette_ = greyRamp(256);
+  if (info_.bitDepth == 8 && palette_.empty()) palette_ = greyPalette(256);
 
   std::vector<const Layer*> shown;
   if (haveComposite_) {

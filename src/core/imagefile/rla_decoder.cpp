@@ -12,7 +12,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -115,7 +116,7 @@ CodecResult decodeRla(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
   const std::size_t pixelBytes = static_cast<std::size_t>(outBits / 8);
   Bitmap bmp;
   bmp.reset(h.width, h.height, outBits);
-  if (outBits == 8) bmp.palette() = greyRamp(256);
+  if (outBits == 8) bmp.palette() = greyPalette(256);
 
   std::vector<std::uint32_t> offsets(height);
   for (auto& o : offsets) o = in.u32be();

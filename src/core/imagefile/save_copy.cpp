@@ -1,6 +1,6 @@
 #include "imagefile/save_copy.h"
 
-#include "imagefile/reduce_palette.h"
+#include "imagefile/palette/reduce_palette.h"
 
 namespace vorlino {
 

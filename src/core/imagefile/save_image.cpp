@@ -2,15 +2,18 @@
 
 #include <utility>
 
+#include "imagefile/bmp_rle_writer.h"
+#include "imagefile/bmp_writer.h"
 #include "imagefile/file_output.h"
+#include "imagefile/gif_writer.h"
 #include "imagefile/load_image.h"
-#include "imagefile/write_bmp.h"
-#include "imagefile/write_gif.h"
-#include "imagefile/write_png.h"
-#include "imagefile/write_rle.h"
-#include "imagefile/write_targa.h"
-#include "imagefile/write_tiff.h"
-#include "imagefile/write_webp.h"
+#include "imagefile/bmp_writer.h"
+#include "imagefile/gif_writer.h"
+#include "imagefile/png_writer.h"
+#include "imagefile/bmp_rle_writer.h"
+#include "imagefile/tga_writer.h"
+#include "imagefile/tiff_writer.h"
+#include "imagefile/webp_writer.h"
 #include "prompts/prompts.h"
 
 namespace vorlino {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "bitmap/bitmap.h"
+#include "imagefile/jpeg_writer.h"
 #include "imagefile/metadata.h"
-#include "imagefile/write_jpeg.h"
 
 namespace vorlino {
 

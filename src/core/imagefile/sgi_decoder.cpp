@@ -9,7 +9,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
-#include "imagefile/rle_rows.h"
+#include "imagefile/rows/pixel_rows.h"
+#include "imagefile/rows/run_length.h"
 
 namespace vorlino {
 
@@ -61,7 +62,7 @@ CodecResult decodeSgi(ByteReader& in, Bitmap& out, const DecodeLimits& limits) {
 
   Bitmap bmp;
   bmp.reset(static_cast<int>(xsize), static_cast<int>(ysize), outBits);
-  if (outBits == 8) bmp.palette() = greyRamp(256);
+  if (outBits == 8) bmp.palette() = greyPalette(256);
   std::vector<std::uint8_t> samples(rowBytes);
   std::vector<std::uint8_t> plane(xsize);
   for (std::size_t y = 0; y < ysize; ++y) {

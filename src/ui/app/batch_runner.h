@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "batch/frame_files.h"
 #include "bitmap/bitmap.h"
-#include "compose/frame_files.h"
 
 namespace vorlino {
 

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QPushButton>
 
-#include "imagefile/name_filters.h"
-#include "imagefile/open_picture_dialog.h"
+#include "files/name_filters.h"
+#include "files/open_picture_dialog.h"
 
 namespace vorlino {
 

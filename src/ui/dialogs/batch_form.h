@@ -11,8 +11,8 @@
 #include <QString>
 #include <vector>
 
+#include "batch/frame_files.h"
 #include "bitmap/bitmap.h"
-#include "compose/frame_files.h"
 
 class QCheckBox;
 class QComboBox;
