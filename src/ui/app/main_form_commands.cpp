@@ -68,6 +68,7 @@ void TMainForm::RecordUndo(const std::string& name) {
   // The screen is brought up to date before a long operation starts.
   PnlOutils->repaint();
   imageView_->repaint();
+  DocumentChanging();
   history_.Add(WorkingBitmap(), name);
   ++modificationCount_;
   UpdateCommands();
@@ -130,6 +131,7 @@ void TMainForm::OpenImage(const QString& fileName, bool remember) {
   if (!ConfirmDiscard()) return;
   std::string name = fileName.toStdString();
   if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString()) <= 0) return;
+  DocumentChanging();
   history_.Clear();
   modificationCount_ = 0;
   WorkingBitmap().convertTo24();
@@ -197,6 +199,7 @@ void TMainForm::ReportError(std::exception_ptr error) {
 void TMainForm::BtnUndoClick() {
   if (history_.Current() == nullptr) return;
   const TBusyState busy(*this);
+  DocumentChanging();
   history_.Undo();
   SetResultTransparent(WorkingBitmap().Transparent);
   --modificationCount_;
@@ -209,6 +212,7 @@ void TMainForm::BtnUndoClick() {
 void TMainForm::BtnRedoClick() {
   if (history_.Next() == nullptr) return;
   const TBusyState busy(*this);
+  DocumentChanging();
   history_.Redo();
   SetResultTransparent(WorkingBitmap().Transparent);
   ++modificationCount_;

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "app/form_widgets.h"
+#include "app/live_preview.h"
 #include "app/main_form.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
@@ -22,6 +23,7 @@ void TMainForm::LoadSettings() {
   settings.saveFolder = saveFolder_.toStdString();
   settings.preview = previewFlag();
   settings.colour = ColorEdit->color();
+  settings.livePreview = LivePreviewDefault();
   loadSettingsFile(settingsPath_.toStdString(), settings);
 
   openFolder_ = QString::fromStdString(settings.openFolder);
@@ -35,6 +37,7 @@ void TMainForm::LoadSettings() {
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
   (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
+  livePreviewSetting_ = settings.livePreview;
   recentFiles_.clear();
   for (const std::string& name : settings.recentFiles)
     recentFiles_.append(QString::fromStdString(name));
@@ -86,6 +89,7 @@ void TMainForm::SaveSettings() {
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();
+  settings.livePreview = livePreview_ != nullptr ? livePreview_->Enabled() : livePreviewSetting_;
   for (const QString& name : recentFiles_) settings.recentFiles.push_back(name.toStdString());
 
   const std::string path = settingsPath_.toStdString();

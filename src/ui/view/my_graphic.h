@@ -69,6 +69,12 @@ class TMyImage : public QFrame {
   // new bitmap size at the current zoom, and the view repaints.
   void BitmapChanged();
 
+  // Shows `shown` in place of the working bitmap, laid out exactly where the working bitmap is; a
+  // bitmap of another size is stretched over that place (a reduced copy for a fitted zoom).
+  // nullptr shows the working bitmap again. The view does not own it: reset it before it goes.
+  void SetShownBitmap(const vorlino::Bitmap* shown);
+  const vorlino::Bitmap* ShownBitmap() const { return shown_; }
+
   // Explicit zoom (a value <= 0 means 1).
   void SetZoom(double zoom);
   double GetZoom() const { return zoomer_.Zoom(); }
@@ -100,10 +106,12 @@ class TMyImage : public QFrame {
   void UpdateExtent();
   void paintClient(QPainter& painter, const QRect& client);
   void drawSteps(QPainter& painter, const QRect& client);
+  void drawShown(QPainter& painter);
 
   TMyScrollBox* scrollBox_;
   int margin_ = 8;
   vorlino::Bitmap bitmap_;
+  const vorlino::Bitmap* shown_ = nullptr;
   TImageZoom zoomer_;
   QSize knownBitmapSize_;
   bool transparentDisplay_ = false;
