@@ -8,14 +8,10 @@
 
 namespace vorlino {
 
-bool FrameCopy(const Bitmap& photo, const Bitmap& maskPicture, const MaskOptions& mask,
-               const BlendOptions& blend, Bitmap& result) {
-  result.assign(photo);
-  const std::optional<Bitmap> maskBitmap =
-      BuildMaskBitmap(maskPicture, photo.width(), photo.height(), mask);
-  if (!maskBitmap) return false;
-  ApplyMaskBitmap(result, *maskBitmap, mask.format, blend);
-  return true;
+bool SameMaskShape(const MaskOptions& a, const MaskOptions& b) {
+  const bool twoToneA = a.twoTone || a.format == rfTransparent;
+  const bool twoToneB = b.twoTone || b.format == rfTransparent;
+  return a.fit == b.fit && a.soften == b.soften && twoToneA == twoToneB;
 }
 
 Bitmap SampleDown(const Bitmap& source, int width, int height) {
@@ -58,17 +54,20 @@ Bitmap SampleDown(const Bitmap& source, int width, int height) {
   return out;
 }
 
-bool FrameReduced(const Bitmap& reduced, int fullWidth, int fullHeight, const Bitmap& maskPicture,
-                  const MaskOptions& mask, const BlendOptions& blend, Bitmap& result) {
-  if (fullWidth <= 0 || fullHeight <= 0 || reduced.empty()) return false;
-  if (mask.fit) return FrameCopy(reduced, maskPicture, mask, blend, result);
-  // Tiles keep their size relative to the photo.
-  const double sx = static_cast<double>(reduced.width()) / fullWidth;
-  const double sy = static_cast<double>(reduced.height()) / fullHeight;
-  const int tw = std::max(1, static_cast<int>(std::lround(maskPicture.width() * sx)));
-  const int th = std::max(1, static_cast<int>(std::lround(maskPicture.height() * sy)));
-  const Bitmap tile = SampleDown(maskPicture, tw, th);
-  return FrameCopy(reduced, tile, mask, blend, result);
+std::optional<Bitmap> BuildReducedMask(const Bitmap& maskPicture, int fullWidth, int fullHeight,
+                                       int width, int height, const MaskOptions& options) noexcept {
+  if (fullWidth <= 0 || fullHeight <= 0 || maskPicture.empty()) return std::nullopt;
+  if (options.fit) return BuildMaskBitmap(maskPicture, width, height, options);
+  try {
+    // Tiles keep their size relative to the photo.
+    const double sx = static_cast<double>(width) / fullWidth;
+    const double sy = static_cast<double>(height) / fullHeight;
+    const int tw = std::max(1, static_cast<int>(std::lround(maskPicture.width() * sx)));
+    const int th = std::max(1, static_cast<int>(std::lround(maskPicture.height() * sy)));
+    return BuildMaskBitmap(SampleDown(maskPicture, tw, th), width, height, options);
+  } catch (...) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace vorlino

@@ -20,7 +20,9 @@ bool& LivePreviewDefault() {
 }
 
 TLivePreview::TLivePreview(TMyImage* view, QObject* parent)
-    : QObject(parent), view_(view), worker_([this] { Run(); }) {}
+    : QObject(parent), view_(view), workers_{std::thread([this] { Run(0); }), std::thread([this] {
+                                               Run(1);
+                                             })} {}
 
 TLivePreview::~TLivePreview() {
   {
@@ -29,7 +31,7 @@ TLivePreview::~TLivePreview() {
     ++latest_;
   }
   wake_.notify_all();
-  worker_.join();
+  for (std::thread& worker : workers_) worker.join();
   if (view_->ShownBitmap() != nullptr) view_->SetShownBitmap(nullptr);
 }
 
@@ -66,16 +68,18 @@ void TLivePreview::Request(Choice choice) {
   fullCurrent_ = false;
   {
     const std::lock_guard lock(mutex_);
-    pending_ = std::move(job);
+    if (job.reducedWidth > 0) pending_[0] = job;
+    pending_[1] = std::move(job);
   }
-  wake_.notify_one();
+  wake_.notify_all();
 }
 
 void TLivePreview::Drop() {
   ++latest_;
   {
     const std::lock_guard lock(mutex_);
-    pending_.reset();
+    pending_[0].reset();
+    pending_[1].reset();
   }
   current_.reset();
   fullCurrent_ = false;
@@ -127,6 +131,7 @@ void TLivePreview::Deliver(std::uint64_t generation, std::shared_ptr<Bitmap> res
     shown_ = front_.get();
     fullCurrent_ = true;
   } else {
+    if (fullCurrent_) return;  // the full result came first
     small_ = std::move(result);
     shown_ = small_.get();
     // The older full result is not shown any more: its block serves the next one.
@@ -134,7 +139,7 @@ void TLivePreview::Deliver(std::uint64_t generation, std::shared_ptr<Bitmap> res
   }
   UpdateView();
   if (!was) emit shownChanged(true);
-  if (full) emit fullShown();
+  emit resultShown(full);
 }
 
 void TLivePreview::Recycle(std::shared_ptr<Bitmap> buffer) {
@@ -145,60 +150,95 @@ void TLivePreview::Recycle(std::shared_ptr<Bitmap> buffer) {
 
 // ---- the worker ---------------------------------------------------------------------------------
 
-void TLivePreview::Run() {
+void TLivePreview::Run(int lane) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stop_ || pending_.has_value(); });
+    wake_.wait(lock, [this, lane] { return stop_ || pending_[lane].has_value(); });
     if (stop_) return;
-    const Job job = std::move(*pending_);
-    pending_.reset();
+    const Job job = std::move(*pending_[lane]);
+    pending_[lane].reset();
     lock.unlock();
-    Work(job);
+    try {
+      if (lane == 0)
+        WorkReduced(job);
+      else
+        WorkFull(job);
+    } catch (...) {
+      // Out of memory or the like: no preview this time; "Appliquer le masque" reports its own.
+    }
     lock.lock();
   }
 }
 
-void TLivePreview::Work(const Job& job) {
+void TLivePreview::Post(const Job& job, std::shared_ptr<Bitmap> result, bool full) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation = job.generation, result = std::move(result), full]() mutable {
+        Deliver(generation, std::move(result), full);
+      },
+      Qt::QueuedConnection);
+}
+
+const Bitmap* TLivePreview::MaskCache::For(const Choice& choice, int width, int height) const {
+  if (!mask || picture != choice.maskPicture || !SameMaskShape(options, choice.mask) ||
+      mask->width() != width || mask->height() != height)
+    return nullptr;
+  return &*mask;
+}
+
+const Bitmap* TLivePreview::MaskCache::Keep(const Choice& choice, std::optional<Bitmap> made) {
+  picture = choice.maskPicture;
+  options = choice.mask;
+  mask = std::move(made);
+  return mask ? &*mask : nullptr;
+}
+
+void TLivePreview::WorkReduced(const Job& job) {
   const Choice& choice = job.choice;
   const Bitmap& photo = *job.source;
-  auto post = [this, &job](std::shared_ptr<Bitmap> result, bool full) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation = job.generation, result = std::move(result), full]() mutable {
-          Deliver(generation, std::move(result), full);
-        },
-        Qt::QueuedConnection);
-  };
-  try {
-    if (job.reducedWidth > 0) {
-      if (reducedSerial_ != job.sourceSerial || reducedPhoto_.width() != job.reducedWidth ||
-          reducedPhoto_.height() != job.reducedHeight) {
-        reducedPhoto_ = SampleDown(photo, job.reducedWidth, job.reducedHeight);
-        reducedSerial_ = job.sourceSerial;
-      }
-      auto small = std::make_shared<Bitmap>();
-      if (Stale(job.generation)) return;
-      if (FrameReduced(reducedPhoto_, photo.width(), photo.height(), *choice.maskPicture,
-                       choice.mask, choice.blend, *small))
-        post(std::move(small), false);
-    }
-    if (Stale(job.generation)) return;
-    std::shared_ptr<Bitmap> buffer;
-    {
-      const std::lock_guard lock(mutex_);
-      buffer = std::move(spare_);
-    }
-    if (!buffer) buffer = std::make_shared<Bitmap>();
-    if (FrameCopy(photo, *choice.maskPicture, choice.mask, choice.blend, *buffer) &&
-        !Stale(job.generation)) {
-      post(std::move(buffer), true);
+  const int w = job.reducedWidth;
+  const int h = job.reducedHeight;
+  if (reducedSerial_ != job.sourceSerial || reducedPhoto_.width() != w ||
+      reducedPhoto_.height() != h) {
+    reducedPhoto_ = SampleDown(photo, w, h);
+    reducedSerial_ = job.sourceSerial;
+  }
+  const Bitmap* mask = reducedMask_.For(choice, w, h);
+  if (mask == nullptr)
+    mask = reducedMask_.Keep(choice, BuildReducedMask(*choice.maskPicture, photo.width(),
+                                                      photo.height(), w, h, choice.mask));
+  if (mask == nullptr || Stale(job.generation)) return;
+  auto small = std::make_shared<Bitmap>(reducedPhoto_);
+  ApplyMaskBitmap(*small, *mask, choice.mask.format, choice.blend);
+  Post(job, std::move(small), false);
+}
+
+void TLivePreview::WorkFull(const Job& job) {
+  const Choice& choice = job.choice;
+  const Bitmap& photo = *job.source;
+  // The very steps of "Appliquer le masque", on a copy: the same pixels.
+  const Bitmap* mask = fullMask_.For(choice, photo.width(), photo.height());
+  if (mask == nullptr) {
+    fullMask_.mask.reset();  // freed before the new one is made
+    mask = fullMask_.Keep(
+        choice, BuildMaskBitmap(*choice.maskPicture, photo.width(), photo.height(), choice.mask));
+  }
+  if (mask == nullptr || Stale(job.generation)) return;
+  std::shared_ptr<Bitmap> buffer;
+  {
+    const std::lock_guard lock(mutex_);
+    buffer = std::move(spare_);
+  }
+  if (!buffer) buffer = std::make_shared<Bitmap>();
+  buffer->assign(photo);
+  if (!Stale(job.generation)) {
+    ApplyMaskBitmap(*buffer, *mask, choice.mask.format, choice.blend);
+    if (!Stale(job.generation)) {
+      Post(job, std::move(buffer), true);
       return;
     }
-    const std::lock_guard lock(mutex_);
-    if (!spare_) spare_ = std::move(buffer);
-  } catch (...) {
-    // Out of memory or the like: no preview this time; "Appliquer le masque" reports its own.
   }
+  Recycle(std::move(buffer));
 }
 
 }  // namespace vorlino

@@ -2,7 +2,7 @@
 //
 // The working bitmap, the history and the modification count are never touched: the preview is
 // a separate picture that the view shows in place of the working bitmap. The framing runs on a
-// worker thread of its own, on a copy of the photo taken at the first change after the document
+// worker threads of its own, on a copy of the photo taken at the first change after the document
 // last changed; a newer request makes older ones stale (they are dropped at the next step and
 // never shown). At a reduced zoom a small copy is framed first, so something shows at once, and
 // the full-resolution result follows; that one is the very pixels the commit makes.
@@ -68,8 +68,8 @@ class TLivePreview : public QObject {
  signals:
   // A preview appeared in the view or left it.
   void shownChanged(bool shown);
-  // The full-resolution result of the last request is in the view.
-  void fullShown();
+  // A result of the last request is in the view: the reduced one, then the full-resolution one.
+  void resultShown(bool full);
 
  private:
   struct Job {
@@ -81,8 +81,12 @@ class TLivePreview : public QObject {
     int reducedHeight = 0;
   };
 
-  void Run();
-  void Work(const Job& job);
+  // Lane 0 makes the reduced results, lane 1 the full-resolution ones: a quick look never waits
+  // behind a full result still in the making.
+  void Run(int lane);
+  void WorkReduced(const Job& job);
+  void WorkFull(const Job& job);
+  void Post(const Job& job, std::shared_ptr<Bitmap> result, bool full);
   bool Stale(std::uint64_t generation) const { return generation != latest_.load(); }
   void Deliver(std::uint64_t generation, std::shared_ptr<Bitmap> result, bool full);
   void Recycle(std::shared_ptr<Bitmap> buffer);
@@ -104,13 +108,24 @@ class TLivePreview : public QObject {
   std::atomic<std::uint64_t> latest_{0};
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::optional<Job> pending_;
+  std::optional<Job> pending_[2];
   std::shared_ptr<Bitmap> spare_;  // a full-size buffer to reuse
   bool stop_ = false;
-  // The worker's own: the reduced photo of the last source.
+  // The worker's own: the reduced photo of the last source, and the last mask bitmaps made, so
+  // that a change of colour or opacity only blends again.
+  struct MaskCache {
+    std::shared_ptr<const Bitmap> picture;
+    MaskOptions options;
+    std::optional<Bitmap> mask;
+    // The kept mask bitmap when it fits this choice and size, else nullptr.
+    const Bitmap* For(const Choice& choice, int width, int height) const;
+    const Bitmap* Keep(const Choice& choice, std::optional<Bitmap> made);
+  };
   std::uint64_t reducedSerial_ = 0;
   Bitmap reducedPhoto_;
-  std::thread worker_;
+  MaskCache fullMask_;
+  MaskCache reducedMask_;
+  std::thread workers_[2];
 };
 
 }  // namespace vorlino

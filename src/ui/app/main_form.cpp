@@ -119,7 +119,8 @@ TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
 }
 
 TMainForm::~TMainForm() {
-  // Its worker stops before the view it shows into goes.
+  // Its workers stop before the view it shows into goes; its state is saved below.
+  livePreviewSetting_ = livePreview_->Enabled();
   delete livePreview_;
   livePreview_ = nullptr;
   // The base class hides and deletes the children after this body: nothing they emit then (a zoom
