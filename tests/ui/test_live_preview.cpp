@@ -223,6 +223,30 @@ class TestLivePreview : public QObject {
     QCOMPARE(viewImage(form), previewed);
   }
 
+  // A mask under the pointer is previewed in place of the chosen one; leaving brings back the
+  // chosen one's preview, or none when there was none.
+  void hoveredMaskPreviewsAndLeavingRestores() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, programFolder());
+    start(form, script);
+    waitForFull(form);
+    const Bitmap chosen = *form.LivePreview()->FullResult();
+    const QString other = WriteBmp(dir_.path(), "autre.bmp", 30, 10, qRgb(0, 0, 0));
+    form.previewMaskFile(other);
+    QTRY_VERIFY(form.LivePreview()->FullResult() != nullptr &&
+                *form.LivePreview()->FullResult() != chosen);
+    form.endMaskHover();
+    waitForFull(form);
+    QVERIFY(*form.LivePreview()->FullResult() == chosen);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    form.previewMaskFile(other);
+    waitForFull(form);
+    form.endMaskHover();
+    QTest::qWait(150);
+    QVERIFY(shown(form) == nullptr);
+    QCOMPARE(form.ModificationCount(), 0);
+  }
+
   // "Aperçu en direct" off: the side panel changes nothing on screen; the choice is kept in
   // the preferences file and read back.
   void theMenuItemTurnsItOffAndIsKept() {
