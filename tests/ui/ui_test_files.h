@@ -6,9 +6,21 @@
 #include <QFile>
 #include <QImage>
 #include <QString>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
+#include "app/live_preview.h"
+
 namespace vorlino::test {
+
+// The window tests run a second time with the live preview off by default
+// (VORLINO_TEST_LIVE_PREVIEW=0): the window must then behave exactly as without it.
+inline const bool kLivePreviewChosen = [] {
+  const char* choice = std::getenv("VORLINO_TEST_LIVE_PREVIEW");
+  if (choice != nullptr && std::strcmp(choice, "0") == 0) LivePreviewDefault() = false;
+  return true;
+}();
 
 using PixelFunction = std::function<QRgb(int x, int y)>;
 

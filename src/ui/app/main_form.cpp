@@ -24,6 +24,7 @@
 #include "app/error_report.h"
 #include "app/file_names.h"
 #include "app/form_widgets.h"
+#include "app/live_preview.h"
 #include "app/tool_pictures.h"
 #include "app/window_keys.h"
 #include "controls/color_editor.h"
@@ -115,9 +116,14 @@ TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
     if (self) self->AskJpegOptions(encoder, accept);
   });
   CreateDialogs();
+  CreateLivePreview(livePreviewSetting_);
 }
 
 TMainForm::~TMainForm() {
+  // Its workers stop before the view it shows into goes; its state is saved below.
+  livePreviewSetting_ = livePreview_->Enabled();
+  delete livePreview_;
+  livePreview_ = nullptr;
   // The base class hides and deletes the children after this body: nothing they emit then (a zoom
   // list closing its drop-down) may reach the handlers of a window already taken apart.
   for (QObject* child : findChildren<QObject*>())

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,7 @@ class TImprForm;
 class TClickPanel;
 class TColorEdit;
 class TJPGCompressForm;
+class TLivePreview;
 class TMaskImage;
 class TMyImage;
 class TSpinEdit2;
@@ -80,6 +82,23 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   BlendOptions CurrentBlendOptions() const;
   std::optional<vorlino::Bitmap> BuildMask();
   void ApplyMask();
+  // ---- the live preview ----
+  // A change in the side panel (maskChanged: the mask picture itself): shows the framed result.
+  void SidePanelChanged(bool maskChanged);
+  // Shows the photo framed with the mask picture in that file instead of the chosen mask, with the
+  // side panel's other settings (a mask under the pointer); endMaskHover goes back to what was
+  // shown before. Nothing when the live preview is off or the file cannot be read.
+  void previewMaskFile(const QString& path);
+  void endMaskHover();
+  // Before/after: while held, the view shows the photo without the preview, or as it was before
+  // the last "Appliquer le masque".
+  void BeginBeforeAfter();
+  void EndBeforeAfter();
+  // The working bitmap is about to change or has just been replaced: the preview goes.
+  void DocumentChanging();
+  bool LivePreviewEnabled() const;
+  TLivePreview* LivePreview() const { return livePreview_; }
+
   // "Enregistrer sous...": the save result (above 0 saved, 0 cancelled, below 0 failed).
   int SaveDocument();
   // The before-save question: for the JPEG writer only, asks quality and progressive encoding.
@@ -166,6 +185,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QWidget* CreateSidePanel();
   void CreateStatusBar();
   void CreateDialogs();
+  void CreateLivePreview(bool enabled);
   QToolButton* AddToolButton(QWidget* bar, const char* name, int picture, const char* hint,
                              void (TMainForm::*handler)());
   // A shortcut refreshes its menu (as opening it would) and then runs the item if enabled.
@@ -222,6 +242,8 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QAction* MenuActionMasque = nullptr;
   QAction* MenuActionDossier = nullptr;
   QAction* MenuActionRedim = nullptr;
+  QAction* MenuActionApercu = nullptr;
+  QToolButton* BtnAvantApres = nullptr;
   QAction* MenuApropos = nullptr;
 
   // ---- state ----
@@ -246,6 +268,14 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   bool firstPaintDone_ = false;
   int busyDepth_ = 0;
   BeforeSaveHandler previousBeforeSave_;
+  TLivePreview* livePreview_ = nullptr;
+  // The state before the last "Appliquer le masque", unpacked from the history while the
+  // before/after key is held (the history keeps it packed).
+  vorlino::Bitmap beforeAfter_;
+  bool livePreviewSetting_ = true;                      // "ApercuDirect" as read at start-up
+  std::shared_ptr<const vorlino::Bitmap> previewMask_;  // the mask picture as the worker reads it
+  std::shared_ptr<const vorlino::Bitmap> hoverMask_;    // a mask under the pointer
+  bool hoverWasShown_ = false;
 
   TImprForm* imprForm_ = nullptr;
   TAnnulerForm* annulerForm_ = nullptr;

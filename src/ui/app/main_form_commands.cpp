@@ -71,6 +71,7 @@ void TMainForm::RecordUndo(const std::string& name) {
   // The screen is brought up to date before a long operation starts.
   PnlOutils->repaint();
   imageView_->repaint();
+  DocumentChanging();
   history_.Add(WorkingBitmap(), name);
   ++modificationCount_;
   UpdateCommands();
@@ -136,6 +137,7 @@ void TMainForm::OpenImage(const QString& fileName, bool remember) {
   if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString(), &metadata) <= 0) return;
   documentMetadata_ = std::move(metadata);
   imageView_->SetColorProfile(documentMetadata_.iccProfile());
+  DocumentChanging();
   history_.Clear();
   modificationCount_ = 0;
   WorkingBitmap().convertTo24();
@@ -203,6 +205,7 @@ void TMainForm::ReportError(std::exception_ptr error) {
 void TMainForm::BtnUndoClick() {
   if (history_.Current() == nullptr) return;
   const TBusyState busy(*this);
+  DocumentChanging();
   history_.Undo();
   SetResultTransparent(WorkingBitmap().Transparent);
   --modificationCount_;
@@ -215,6 +218,7 @@ void TMainForm::BtnUndoClick() {
 void TMainForm::BtnRedoClick() {
   if (history_.Next() == nullptr) return;
   const TBusyState busy(*this);
+  DocumentChanging();
   history_.Redo();
   SetResultTransparent(WorkingBitmap().Transparent);
   ++modificationCount_;

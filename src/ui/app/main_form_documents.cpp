@@ -137,6 +137,7 @@ void TMainForm::MenuEditionCollerClick() {
   if (image.isNull()) return;
   if (!ConfirmDiscard()) return;
   Bitmap pasted = ClipboardImageToBitmap(image);
+  DocumentChanging();
   history_.Clear();
   // A pasted picture has never been saved: leaving or replacing it asks the question.
   modificationCount_ = 1;

@@ -30,6 +30,7 @@ void TMainForm::LoadMask(const QString& fileName) {
   UpdateCommands();
   negative_ = false;
   maskAngle_ = 0;
+  SidePanelChanged(true);
 }
 
 void TMainForm::BtnParcourirClick() {

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "app/form_widgets.h"
+#include "app/live_preview.h"
 #include "app/main_form.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
@@ -22,6 +23,7 @@ void TMainForm::LoadSettings() {
   settings.saveFolder = saveFolder_.toStdString();
   settings.preview = previewFlag();
   settings.colour = ColorEdit->color();
+  settings.livePreview = LivePreviewDefault();
   loadSettingsFile(settingsPath_.toStdString(), settings);
 
   openFolder_ = QString::fromStdString(settings.openFolder);
@@ -36,6 +38,7 @@ void TMainForm::LoadSettings() {
   ChbBichromie->setChecked(settings.twoTone);
   (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
   MenuFichierMetadonnees->setChecked(settings.keepMetadata);
+  livePreviewSetting_ = settings.livePreview;
   recentFiles_.clear();
   for (const std::string& name : settings.recentFiles)
     recentFiles_.append(QString::fromStdString(name));
@@ -88,6 +91,7 @@ void TMainForm::SaveSettings() {
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();
   settings.keepMetadata = KeepMetadata();
+  settings.livePreview = livePreview_ != nullptr ? livePreview_->Enabled() : livePreviewSetting_;
   for (const QString& name : recentFiles_) settings.recentFiles.push_back(name.toStdString());
 
   const std::string path = settingsPath_.toStdString();

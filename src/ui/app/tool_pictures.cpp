@@ -177,6 +177,33 @@ void DrawRedo(QPainter& p) {
   DrawUndo(p);
 }
 
+// A landscape cut in two: plain on the left, framed on the right.
+void DrawBeforeAfter(QPainter& p) {
+  const QRectF photo(4.5, 5.5, 28, 22);
+  QLinearGradient sky(0, 5, 0, 28);
+  sky.setColorAt(0, QColor(120, 180, 240));
+  sky.setColorAt(0.6, QColor(200, 230, 250));
+  sky.setColorAt(0.61, QColor(90, 160, 70));
+  sky.setColorAt(1, QColor(60, 120, 50));
+  p.setPen(Qt::NoPen);
+  p.setBrush(sky);
+  p.drawRect(photo);
+  // The frame on the right half: a soft white border.
+  p.save();
+  p.setClipRect(QRectF(18.5, 0, 20, 32));
+  QRadialGradient frame(photo.center(), 16);
+  frame.setColorAt(0.55, QColor(255, 255, 255, 0));
+  frame.setColorAt(1, QColor(255, 255, 255, 255));
+  p.setBrush(frame);
+  p.drawRect(photo);
+  p.restore();
+  p.setPen(QPen(kOutline, 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(photo);
+  p.setPen(QPen(kOutline, 1.5));
+  p.drawLine(QPointF(18.5, 2.5), QPointF(18.5, 30.5));
+}
+
 std::function<void(QPainter&)> DrawerOf(ToolPicture picture) {
   switch (picture) {
     case ToolPicture::tpOpen:
@@ -193,6 +220,8 @@ std::function<void(QPainter&)> DrawerOf(ToolPicture picture) {
       return DrawUndo;
     case ToolPicture::tpRedo:
       return DrawRedo;
+    case ToolPicture::tpBeforeAfter:
+      return DrawBeforeAfter;
   }
   return {};
 }

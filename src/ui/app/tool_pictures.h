@@ -7,7 +7,7 @@
 
 namespace vorlino {
 
-enum class ToolPicture { tpOpen, tpSave, tpPrint, tpMask, tpResize, tpUndo, tpRedo };
+enum class ToolPicture { tpOpen, tpSave, tpPrint, tpMask, tpResize, tpUndo, tpRedo, tpBeforeAfter };
 enum class PanelGlyph { pgBrowse, pgNegative, pgRotate };
 
 inline constexpr int kToolPictureWidth = 37;

@@ -5,6 +5,10 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+#include "view/bitmap_image.h"
 
 namespace vorlino {
 
@@ -130,6 +134,12 @@ void TMyImage::ScrollTo(int x, int y) {
   scrollBox_->verticalScrollBar()->setValue(y);
 }
 
+void TMyImage::SetShownBitmap(const vorlino::Bitmap* shown) {
+  if (shown_ == shown) return;
+  shown_ = shown;
+  scrollBox_->viewport()->update();
+}
+
 void TMyImage::SetTransparentDisplay(bool on) {
   if (transparentDisplay_ == on) return;
   transparentDisplay_ = on;
@@ -174,7 +184,7 @@ void TMyImage::paintClient(QPainter& painter, const QRect& client) {
   zoomer_.SetLeft(origin.x() + margin_);
   zoomer_.SetTop(origin.y() + margin_);
 
-  if (!transparentDisplay_) {
+  if (!transparentDisplay_ && !(shown_ != nullptr && shown_->Transparent)) {
     drawSteps(painter, client);
     return;
   }
@@ -194,7 +204,8 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   zoomer_.SetBounds(client);
   const QRect imageRect = zoomer_.ImageRect();
 
-  if (bitmap_.Transparent) {
+  const vorlino::Bitmap& drawn = shown_ != nullptr ? *shown_ : bitmap_;
+  if (drawn.Transparent) {
     if (checkerPattern_.isNull()) {
       // White with two silver 4 x 4 squares.
       checkerPattern_ = QImage(8, 8, QImage::Format_RGB32);
@@ -209,11 +220,15 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
     painter.setBrushOrigin(0, 0);
   }
 
-  // Colour management draws a converted copy of the same size; the layout stays the bitmap's.
-  const vorlino::Bitmap& shown = display_.Shown(bitmap_);
-  if (&shown != &bitmap_) zoomer_.SetBitmap(&shown);
-  zoomer_.Draw(false);
-  if (&shown != &bitmap_) zoomer_.SetBitmap(&bitmap_);
+  if (shown_ == nullptr) {
+    // Colour management draws a converted copy of the same size; the layout stays the bitmap's.
+    const vorlino::Bitmap& shown = display_.Shown(bitmap_);
+    if (&shown != &bitmap_) zoomer_.SetBitmap(&shown);
+    zoomer_.Draw(false);
+    if (&shown != &bitmap_) zoomer_.SetBitmap(&bitmap_);
+  } else {
+    drawShown(painter);
+  }
 
   QRegion around(client.adjusted(-1, -1, 1, 1));
   around -= imageRect;
@@ -222,6 +237,42 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   painter.setClipping(false);
   // The painter ends with the paint event; do not keep a pointer to it.
   zoomer_.SetCanvas(nullptr);
+}
+
+void TMyImage::drawShown(QPainter& painter) {
+  const vorlino::Bitmap& shown = *shown_;
+  if (shown.width() == bitmap_.width() && shown.height() == bitmap_.height()) {
+    // Same size: drawn by the very steps that draw the working bitmap.
+    zoomer_.SetBitmap(&shown);
+    zoomer_.Draw(false);
+    zoomer_.SetBitmap(&bitmap_);
+    return;
+  }
+  // A reduced copy: the plan is the working bitmap's, so the picture sits exactly where it would,
+  // and its source rectangle is scaled down to the copy.
+  const ZoomDrawPlan plan = planZoomDraw(zoomer_.Bounds(), QPoint(zoomer_.Left(), zoomer_.Top()),
+                                         zoomer_.Zoom(), bitmap_.width(), bitmap_.height(), false);
+  if (plan.target.isEmpty() || shown.empty() || bitmap_.empty()) return;
+  const double sx = static_cast<double>(shown.width()) / bitmap_.width();
+  const double sy = static_cast<double>(shown.height()) / bitmap_.height();
+  const QRectF source(plan.source.left() * sx, plan.source.top() * sy, plan.source.width() * sx,
+                      plan.source.height() * sy);
+  const QRect whole =
+      source.toAlignedRect().intersected(QRect(0, 0, shown.width(), shown.height()));
+  if (whole.isEmpty()) return;
+  // Where `whole` starts inside the image drawn from.
+  QImage image;
+  QPoint offset;
+  if (shown.Transparent) {
+    image = maskedImageOfArea(shown, whole, whole.size(), ColorToRGB(shown.TransparentColor));
+  } else {
+    const BitmapArea area = imageOfArea(shown, whole);
+    image = area.image;
+    offset = area.source.topLeft();
+  }
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter.drawImage(QRectF(plan.target), image, source.translated(offset - whole.topLeft()));
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
 }  // namespace vorlino

@@ -76,6 +76,11 @@ class TMyImage : public QFrame {
   // pixels converted to the screen's profile, without changing the bitmap.
   void SetColorProfile(std::vector<std::uint8_t> icc);
   const TDisplayProfile& Display() const { return display_; }
+  // Shows `shown` in place of the working bitmap, laid out exactly where the working bitmap is; a
+  // bitmap of another size is stretched over that place (a reduced copy for a fitted zoom).
+  // nullptr shows the working bitmap again. The view does not own it: reset it before it goes.
+  void SetShownBitmap(const vorlino::Bitmap* shown);
+  const vorlino::Bitmap* ShownBitmap() const { return shown_; }
 
   // Explicit zoom (a value <= 0 means 1).
   void SetZoom(double zoom);
@@ -108,10 +113,12 @@ class TMyImage : public QFrame {
   void UpdateExtent();
   void paintClient(QPainter& painter, const QRect& client);
   void drawSteps(QPainter& painter, const QRect& client);
+  void drawShown(QPainter& painter);
 
   TMyScrollBox* scrollBox_;
   int margin_ = 8;
   vorlino::Bitmap bitmap_;
+  const vorlino::Bitmap* shown_ = nullptr;
   TImageZoom zoomer_;
   QSize knownBitmapSize_;
   bool transparentDisplay_ = false;
