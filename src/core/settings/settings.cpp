@@ -72,6 +72,9 @@ void applyValue(Settings& s, SettingId id, const std::string& value) {
     case SettingId::siFit:
       s.fit = value != "0";
       break;
+    case SettingId::siGallery:
+      s.gallery = value != "0";
+      break;
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:
@@ -107,6 +110,8 @@ std::string valueText(const Settings& s, SettingId id) {
       return flag(s.twoTone);
     case SettingId::siFit:
       return flag(s.fit);
+    case SettingId::siGallery:
+      return flag(s.gallery);
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:

@@ -39,6 +39,7 @@ enum class SettingId {
   siSoften,
   siTwoTone,
   siFit,
+  siGallery,
   siRecent1,
   siRecent2,
   siRecent3,
@@ -55,7 +56,7 @@ struct SettingKey {
 };
 
 // Every key, in the order in which it is read and written.
-inline constexpr std::array<SettingKey, 16> kSettingKeys{{
+inline constexpr std::array<SettingKey, 17> kSettingKeys{{
     {SettingId::siOpenFolder, kParamsSection, "Ouvrir", "",
      "folder of the open dialog; taken when the folder exists"},
     {SettingId::siSaveFolder, kParamsSection, "Enregistrer", "",
@@ -77,6 +78,8 @@ inline constexpr std::array<SettingKey, 16> kSettingKeys{{
      "\"1\": the two-tone option is checked"},
     {SettingId::siFit, kParamsSection, "Ajuster", "1",
      "\"0\": repeat the mask as tiles; any other value: fit it to the photo"},
+    {SettingId::siGallery, kParamsSection, "Galerie", "1",
+     "\"0\": the gallery of masks is closed; any other value: it is shown"},
     {SettingId::siRecent1, kFilesSection, "Fichier1", "", "most recent file"},
     {SettingId::siRecent2, kFilesSection, "Fichier2", "", "second recent file"},
     {SettingId::siRecent3, kFilesSection, "Fichier3", "", "third recent file"},
@@ -96,6 +99,7 @@ struct Settings {
   bool soften = false;                   // "Adoucir"
   bool twoTone = false;                  // "Bichromie"
   bool fit = true;                       // "Ajuster": true fit, false repeat
+  bool gallery = true;                   // "Galerie": the gallery of masks is shown
   std::vector<std::string> recentFiles;  // newest first, at most kMaxRecentFiles
 };
 

@@ -37,6 +37,7 @@ class TImprForm;
 class TClickPanel;
 class TColorEdit;
 class TJPGCompressForm;
+class TMaskGallery;
 class TMaskImage;
 class TMyImage;
 class TSpinEdit2;
@@ -98,6 +99,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
 
   // ---- state, for the other commands ----
   TMyImage* ImageView() const { return imageView_; }
+  TMaskGallery* MaskGallery() const { return maskGallery_; }
   TUndoList& History() { return history_; }
   const vorlino::Bitmap& MaskPicture() const { return maskPicture_; }
   QString MaskPath() const { return maskPath_; }
@@ -154,6 +156,8 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QWidget* CreateToolPanel();
   QWidget* CreateSidePanel();
   void CreateStatusBar();
+  // The gallery of masks beside the view, and its item at the end of the "Edition" menu.
+  void CreateMaskGallery();
   void CreateDialogs();
   QToolButton* AddToolButton(QWidget* bar, const char* name, int picture, const char* hint,
                              void (TMainForm::*handler)());
@@ -207,6 +211,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QAction* MenuEditionRedo = nullptr;
   QAction* MenuEditionCopier = nullptr;
   QAction* MenuEditionColler = nullptr;
+  QAction* MenuEditionGalerie = nullptr;
   QAction* MenuActionMasque = nullptr;
   QAction* MenuActionDossier = nullptr;
   QAction* MenuActionRedim = nullptr;
@@ -214,6 +219,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
 
   // ---- state ----
   TMyImage* imageView_ = nullptr;
+  TMaskGallery* maskGallery_ = nullptr;
   TUndoList history_;
   vorlino::Bitmap maskPicture_;
   QString maskPath_;

@@ -8,6 +8,7 @@
 #include "app/file_names.h"
 #include "app/form_widgets.h"
 #include "app/main_form.h"
+#include "app/mask_gallery.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
@@ -30,6 +31,7 @@ void TMainForm::LoadMask(const QString& fileName) {
   UpdateCommands();
   negative_ = false;
   maskAngle_ = 0;
+  maskGallery_->MarkChosen(maskPath_);
 }
 
 void TMainForm::BtnParcourirClick() {

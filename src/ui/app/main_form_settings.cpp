@@ -6,6 +6,7 @@
 
 #include "app/form_widgets.h"
 #include "app/main_form.h"
+#include "app/mask_gallery.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
@@ -35,6 +36,7 @@ void TMainForm::LoadSettings() {
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
   (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
+  maskGallery_->setVisible(settings.gallery);
   recentFiles_.clear();
   for (const std::string& name : settings.recentFiles)
     recentFiles_.append(QString::fromStdString(name));
@@ -86,6 +88,7 @@ void TMainForm::SaveSettings() {
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();
+  settings.gallery = !maskGallery_->isHidden();
   for (const QString& name : recentFiles_) settings.recentFiles.push_back(name.toStdString());
 
   const std::string path = settingsPath_.toStdString();

@@ -1,0 +1,28 @@
+// The gallery of masks beside the view. A picked thumbnail is loaded by LoadMask, the browse
+// button's own path: the same checks, messages and remembered folder.
+#include <QMenu>
+
+#include "app/error_report.h"
+#include "app/main_form.h"
+#include "app/mask_gallery.h"
+#include "gallery/user_masks.h"
+
+namespace vorlino {
+
+void TMainForm::CreateMaskGallery() {
+  // Without a "Masques" folder the mask folder is the program's own, which is no gallery.
+  const QString programMasks =
+      maskFolder_.endsWith(QStringLiteral("/Masques/")) ? maskFolder_ : QString();
+  maskGallery_ = new TMaskGallery(this, programMasks, QString::fromStdString(userMasksFolder()),
+                                  QString::fromStdString(thumbnailCacheFolder()));
+  addDockWidget(Qt::RightDockWidgetArea, maskGallery_);
+  connect(maskGallery_, &TMaskGallery::maskChosen, this,
+          [this](const QString& path) { RunCommand([this, path] { LoadMask(path); }); });
+
+  MenuEdition->addSeparator();
+  MenuEditionGalerie = maskGallery_->toggleViewAction();
+  MenuEditionGalerie->setObjectName(QStringLiteral("MenuEditionGalerie"));
+  MenuEdition->addAction(MenuEditionGalerie);
+}
+
+}  // namespace vorlino
