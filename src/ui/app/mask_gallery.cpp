@@ -157,7 +157,6 @@ void TMaskGallery::showEvent(QShowEvent* event) {
 
 void TMaskGallery::Refresh() {
   listed_ = true;
-  QDir().mkpath(userMasks_);
   const QString current = list_->currentItem() != nullptr
                               ? list_->currentItem()->data(kPathRole).toString()
                               : QString();
