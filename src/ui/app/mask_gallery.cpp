@@ -180,10 +180,11 @@ void TMaskGallery::Refresh() {
   for (const QString& folder : folders) {
     for (const std::string& name : listMaskPictures(folder.toStdString())) {
       const QString path = QString::fromStdString(name);
-      auto* item = new QListWidgetItem(waiting, NameWithoutFolderAndExtension(path), list_);
+      auto* item = new QListWidgetItem(waiting, NameWithoutFolderAndExtension(path));
       item->setData(kPathRole, path);
       item->setToolTip(path);
       item->setSizeHint(QSize(kCellWidth, kCellHeight));
+      list_->addItem(item);
       if (path == chosen_) list_->setCurrentItem(item);
       paths.append(path);
     }
