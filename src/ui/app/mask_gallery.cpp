@@ -26,8 +26,8 @@ namespace vorlino {
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
-constexpr int kCellWidth = 112;
-constexpr int kCellHeight = 126;
+constexpr int kCellWidth = 116;
+constexpr int kCellHeight = 136;
 constexpr int kRefreshDelayMs = 250;
 
 // The thumbnail centred in a square tile with a thin outline, so that white masks show on a
@@ -180,7 +180,10 @@ void TMaskGallery::Refresh() {
   for (const QString& folder : folders) {
     for (const std::string& name : listMaskPictures(folder.toStdString())) {
       const QString path = QString::fromStdString(name);
-      auto* item = new QListWidgetItem(waiting, NameWithoutFolderAndExtension(path));
+      // A long name may wrap after its underscores rather than lose its middle.
+      QString shown = NameWithoutFolderAndExtension(path);
+      shown.replace(QLatin1Char('_'), QStringLiteral("_\u200B"));
+      auto* item = new QListWidgetItem(waiting, shown);
       item->setData(kPathRole, path);
       item->setToolTip(path);
       item->setSizeHint(QSize(kCellWidth, kCellHeight));
