@@ -39,7 +39,8 @@ class TMaskGallery : public QDockWidget {
 
  public:
   // programMasks: the program's "Masques" folder (empty when it has none); userMasks: the user's
-  // own folder, created when the first picture is added to it; cacheFolder: where thumbnails are kept.
+  // own folder, created when the first picture is added to it; cacheFolder: where thumbnails are
+  // kept.
   TMaskGallery(QWidget* parent, const QString& programMasks, const QString& userMasks,
                const QString& cacheFolder);
   ~TMaskGallery() override;
