@@ -78,6 +78,9 @@ void applyValue(Settings& s, SettingId id, const std::string& value) {
     case SettingId::siLivePreview:
       s.livePreview = value != "0";
       break;
+    case SettingId::siGallery:
+      s.gallery = value != "0";
+      break;
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:
@@ -117,6 +120,8 @@ std::string valueText(const Settings& s, SettingId id) {
       return flag(s.keepMetadata);
     case SettingId::siLivePreview:
       return flag(s.livePreview);
+    case SettingId::siGallery:
+      return flag(s.gallery);
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:

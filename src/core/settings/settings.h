@@ -41,6 +41,7 @@ enum class SettingId {
   siFit,
   siKeepMetadata,
   siLivePreview,
+  siGallery,
   siRecent1,
   siRecent2,
   siRecent3,
@@ -57,7 +58,7 @@ struct SettingKey {
 };
 
 // Every key, in the order in which it is read and written.
-inline constexpr std::array<SettingKey, 18> kSettingKeys{{
+inline constexpr std::array<SettingKey, 19> kSettingKeys{{
     {SettingId::siOpenFolder, kParamsSection, "Ouvrir", "",
      "folder of the open dialog; taken when the folder exists"},
     {SettingId::siSaveFolder, kParamsSection, "Enregistrer", "",
@@ -84,6 +85,8 @@ inline constexpr std::array<SettingKey, 18> kSettingKeys{{
      "value: they are kept"},
     {SettingId::siLivePreview, kParamsSection, "ApercuDirect", "1",
      "\"0\": the side panel's changes are not shown before \"Appliquer le masque\""},
+    {SettingId::siGallery, kParamsSection, "Galerie", "1",
+     "\"0\": the gallery of masks is closed; any other value: it is shown"},
     {SettingId::siRecent1, kFilesSection, "Fichier1", "", "most recent file"},
     {SettingId::siRecent2, kFilesSection, "Fichier2", "", "second recent file"},
     {SettingId::siRecent3, kFilesSection, "Fichier3", "", "third recent file"},
@@ -105,6 +108,7 @@ struct Settings {
   bool fit = true;                       // "Ajuster": true fit, false repeat
   bool keepMetadata = true;              // "Metadonnees"
   bool livePreview = true;               // "ApercuDirect"
+  bool gallery = true;                   // "Galerie": the gallery of masks is shown
   std::vector<std::string> recentFiles;  // newest first, at most kMaxRecentFiles
 };
 

@@ -101,6 +101,7 @@ TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
   column->addLayout(row, 1);
   setCentralWidget(client);
   CreateStatusBar();
+  CreateMaskGallery();
 
   CmbZoom->setCurrentIndex(0);
   CmbFormat->setCurrentIndex(0);

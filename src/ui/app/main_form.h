@@ -39,6 +39,7 @@ class TClickPanel;
 class TColorEdit;
 class TJPGCompressForm;
 class TLivePreview;
+class TMaskGallery;
 class TMaskImage;
 class TMyImage;
 class TSpinEdit2;
@@ -119,6 +120,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   TMyImage* ImageView() const { return imageView_; }
   // True while work started by a command goes on in the background (the history's packing).
   bool BackgroundWorkPending() const { return history_.Packing(); }
+  TMaskGallery* MaskGallery() const { return maskGallery_; }
   TUndoList& History() { return history_; }
   const vorlino::Bitmap& MaskPicture() const { return maskPicture_; }
   QString MaskPath() const { return maskPath_; }
@@ -184,6 +186,8 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QWidget* CreateToolPanel();
   QWidget* CreateSidePanel();
   void CreateStatusBar();
+  // The gallery of masks beside the view, and its item at the end of the "Edition" menu.
+  void CreateMaskGallery();
   void CreateDialogs();
   void CreateLivePreview(bool enabled);
   QToolButton* AddToolButton(QWidget* bar, const char* name, int picture, const char* hint,
@@ -239,6 +243,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QAction* MenuEditionRedo = nullptr;
   QAction* MenuEditionCopier = nullptr;
   QAction* MenuEditionColler = nullptr;
+  QAction* MenuEditionGalerie = nullptr;
   QAction* MenuActionMasque = nullptr;
   QAction* MenuActionDossier = nullptr;
   QAction* MenuActionRedim = nullptr;
@@ -248,6 +253,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
 
   // ---- state ----
   TMyImage* imageView_ = nullptr;
+  TMaskGallery* maskGallery_ = nullptr;
   TUndoList history_;
   vorlino::Bitmap maskPicture_;
   QString maskPath_;

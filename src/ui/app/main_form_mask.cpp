@@ -8,6 +8,7 @@
 #include "app/file_names.h"
 #include "app/form_widgets.h"
 #include "app/main_form.h"
+#include "app/mask_gallery.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
@@ -31,6 +32,7 @@ void TMainForm::LoadMask(const QString& fileName) {
   negative_ = false;
   maskAngle_ = 0;
   SidePanelChanged(true);
+  maskGallery_->MarkChosen(maskPath_);
 }
 
 void TMainForm::BtnParcourirClick() {

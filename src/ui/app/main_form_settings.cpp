@@ -7,6 +7,7 @@
 #include "app/form_widgets.h"
 #include "app/live_preview.h"
 #include "app/main_form.h"
+#include "app/mask_gallery.h"
 #include "compose/bitmap_filters.h"
 #include "compose/quarter_turn.h"
 #include "controls/color_editor.h"
@@ -39,6 +40,7 @@ void TMainForm::LoadSettings() {
   (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
   MenuFichierMetadonnees->setChecked(settings.keepMetadata);
   livePreviewSetting_ = settings.livePreview;
+  maskGallery_->setVisible(settings.gallery);
   recentFiles_.clear();
   for (const std::string& name : settings.recentFiles)
     recentFiles_.append(QString::fromStdString(name));
@@ -92,6 +94,7 @@ void TMainForm::SaveSettings() {
   settings.fit = RdbAjuster->isChecked();
   settings.keepMetadata = KeepMetadata();
   settings.livePreview = livePreview_ != nullptr ? livePreview_->Enabled() : livePreviewSetting_;
+  settings.gallery = !maskGallery_->isHidden();
   for (const QString& name : recentFiles_) settings.recentFiles.push_back(name.toStdString());
 
   const std::string path = settingsPath_.toStdString();
