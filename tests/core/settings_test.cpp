@@ -200,6 +200,7 @@ TEST(Settings, EveryKeyRoundTripsInTableOrder) {
   s.twoTone = true;
   s.fit = false;
   s.keepMetadata = false;
+  s.keepShape = true;
   s.recentFiles = {"/p/d.jpg", "/p/c.png", "/p/b.gif", "/p/a.bmp"};
   const std::string path = (dir / "Vorlino.ini").string();
   ASSERT_TRUE(saveSettingsFile(path, s).ok());
@@ -230,6 +231,7 @@ TEST(Settings, EveryKeyRoundTripsInTableOrder) {
   EXPECT_EQ(back.twoTone, true);
   EXPECT_EQ(back.fit, false);
   EXPECT_EQ(back.keepMetadata, false);
+  EXPECT_EQ(back.keepShape, true);
   EXPECT_EQ(back.recentFiles, s.recentFiles);
   EXPECT_EQ(maskReplaySteps(back),
             (std::vector<MaskReplayStep>{MaskReplayStep::rpLoadMask, MaskReplayStep::rpInvert,

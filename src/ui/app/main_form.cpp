@@ -363,6 +363,8 @@ QWidget* TMainForm::CreateSidePanel() {
   RdbAjuster->setChecked(true);
   RdbRepeter = new QRadioButton(QStringLiteral("Répéter le masque"), PnlLeft);
   place(RdbRepeter, "RdbRepeter", 8, 338, 0, 0);
+  RdbSansDeformer = new QRadioButton(QStringLiteral("Ajuster sans déformer"), PnlLeft);
+  place(RdbSansDeformer, "RdbSansDeformer", 8, 356, 0, 0);
   return PnlLeft;
 }
 

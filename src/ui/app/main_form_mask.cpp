@@ -14,6 +14,7 @@
 #include "controls/spin2.h"
 #include "dialogs/batch_form.h"
 #include "imagefile/load_image.h"
+#include "prompts/prompts.h"
 #include "view/my_graphic.h"
 
 namespace vorlino {
@@ -30,6 +31,12 @@ void TMainForm::LoadMask(const QString& fileName) {
   UpdateCommands();
   negative_ = false;
   maskAngle_ = 0;
+  // Cuts named beside the mask file; values that do not suit it are refused here, once per mask,
+  // and the cuts found on the picture apply.
+  SlicesRead slices = readMaskSlices(name, maskPicture_.width(), maskPicture_.height());
+  maskSlices_ = slices.cuts;
+  if (!slices.error.empty())
+    prompts().message(MessageKind::mkWarning, "Avertissement", slices.error, MessageButtons::mbOk);
 }
 
 void TMainForm::BtnParcourirClick() {
@@ -61,7 +68,15 @@ void TMainForm::LayoutMaskPreview() {
 
 MaskOptions TMainForm::CurrentMaskOptions() const {
   MaskOptions options;
-  options.fit = RdbAjuster->isChecked();
+  options.keepShape = RdbSansDeformer->isChecked();
+  options.fit = RdbAjuster->isChecked() || options.keepShape;
+  if (options.keepShape && maskSlices_) {
+    // The picture has turned since it was loaded; the cuts turn with it.
+    const bool across = maskAngle_ == 90 || maskAngle_ == 270;
+    const int loadedWidth = across ? maskPicture_.height() : maskPicture_.width();
+    const int loadedHeight = across ? maskPicture_.width() : maskPicture_.height();
+    options.cuts = turnCuts(*maskSlices_, loadedWidth, loadedHeight, maskAngle_);
+  }
   options.soften = ChbFlou->isChecked();
   options.twoTone = ChbBichromie->isChecked();
   options.format = ResultFormat();

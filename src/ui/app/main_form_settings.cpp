@@ -34,7 +34,7 @@ void TMainForm::LoadSettings() {
   if (settings.format == 1) CmbFormat->setCurrentIndex(1);  // runs CmbFormatChange
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
-  (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
+  (settings.keepShape ? RdbSansDeformer : settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
   MenuFichierMetadonnees->setChecked(settings.keepMetadata);
   recentFiles_.clear();
   for (const std::string& name : settings.recentFiles)
@@ -87,6 +87,7 @@ void TMainForm::SaveSettings() {
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();
+  settings.keepShape = RdbSansDeformer->isChecked();
   settings.keepMetadata = KeepMetadata();
   for (const QString& name : recentFiles_) settings.recentFiles.push_back(name.toStdString());
 
