@@ -146,7 +146,7 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
     const int loadedHeight = across ? maskPicture->width() : maskPicture->height();
     const SlicesRead slices = readMaskSlices(s.maskPath, loadedWidth, loadedHeight);
     if (!slices.error.empty()) messages.line(slices.error);
-    maskOptions.cuts = slices.cuts ? turnCuts(*slices.cuts, loadedWidth, loadedHeight, s.angle)
+    maskOptions.cuts = slices.cuts ? slicesOfTurnedPicture(slices.cuts, *maskPicture, s.angle)
                                    : findMaskCuts(*maskPicture);
   }
   MaskBitmapCache masks(*maskPicture, maskOptions);

@@ -112,6 +112,15 @@ MaskCuts turnCuts(const MaskCuts& c, int width, int height, int angle) {
   }
 }
 
+std::optional<MaskCuts> slicesOfTurnedPicture(const std::optional<MaskCuts>& slices,
+                                              const Bitmap& picture, int angle) {
+  if (!slices) return std::nullopt;
+  const bool across = angle == 90 || angle == 270;
+  const int loadedWidth = across ? picture.height() : picture.width();
+  const int loadedHeight = across ? picture.width() : picture.height();
+  return turnCuts(*slices, loadedWidth, loadedHeight, angle);
+}
+
 std::string slicesPathFor(const std::string& maskPath) {
   std::filesystem::path path(maskPath);
   path.replace_extension(".slices");

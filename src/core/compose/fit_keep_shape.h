@@ -40,6 +40,11 @@ std::optional<MaskCuts> findMaskCuts(const Bitmap& mask);
 // the quarter turns move its pixels.
 MaskCuts turnCuts(const MaskCuts& cuts, int width, int height, int angle);
 
+// The cuts for a mask picture turned clockwise by angle since it was loaded with slices (what its
+// ".slices" file named): those turned with it; nothing without slices.
+std::optional<MaskCuts> slicesOfTurnedPicture(const std::optional<MaskCuts>& slices,
+                                              const Bitmap& picture, int angle);
+
 // The ".slices" file that names the cuts of a mask file: same name, other extension.
 std::string slicesPathFor(const std::string& maskPath);
 

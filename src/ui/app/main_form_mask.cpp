@@ -70,13 +70,8 @@ MaskOptions TMainForm::CurrentMaskOptions() const {
   MaskOptions options;
   options.keepShape = RdbSansDeformer->isChecked();
   options.fit = RdbAjuster->isChecked() || options.keepShape;
-  if (options.keepShape && maskSlices_) {
-    // The picture has turned since it was loaded; the cuts turn with it.
-    const bool across = maskAngle_ == 90 || maskAngle_ == 270;
-    const int loadedWidth = across ? maskPicture_.height() : maskPicture_.width();
-    const int loadedHeight = across ? maskPicture_.width() : maskPicture_.height();
-    options.cuts = turnCuts(*maskSlices_, loadedWidth, loadedHeight, maskAngle_);
-  }
+  if (options.keepShape)
+    options.cuts = slicesOfTurnedPicture(maskSlices_, maskPicture_, maskAngle_);
   options.soften = ChbFlou->isChecked();
   options.twoTone = ChbBichromie->isChecked();
   options.format = ResultFormat();
