@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "compose/bitmap_filters.h"
+#include "compose/frame_files.h"
 #include "compose/mask_build.h"
 #include "compose/quarter_turn.h"
 #include "test_images.h"
@@ -337,6 +339,22 @@ TEST(MaskCutsTest, SlicesFileIsReadAndBadValuesAreRefused) {
   const Bitmap picture = frameMask(40, 30, {6, 5, 33, 24}, 4);
   EXPECT_EQ(fitted(picture, MaskCuts{0, 5, 33, 24}, 90, 50), fitted(picture, std::nullopt, 90, 50));
   EXPECT_EQ(fitted(picture, std::nullopt, 90, 50), fitted(picture, findMaskCuts(picture), 90, 50));
+}
+
+TEST(MaskCutsTest, BundledSlicesSuitTheirMasks) {
+  const auto masks = test::testDataDir().parent_path().parent_path() / "masks";
+  int checked = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(masks)) {
+    if (entry.path().extension() != ".slices") continue;
+    std::filesystem::path picture = entry.path();
+    picture.replace_extension(".png");
+    const auto mask = prepareMaskPicture(picture.string(), false, 0);
+    ASSERT_TRUE(mask) << picture;
+    const SlicesRead read = readMaskSlices(picture.string(), mask->width(), mask->height());
+    EXPECT_TRUE(read.cuts && read.error.empty()) << read.error;
+    ++checked;
+  }
+  EXPECT_GE(checked, 1);
 }
 
 }  // namespace
