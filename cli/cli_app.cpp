@@ -31,10 +31,11 @@ Commands:
       Lanczos 3 resampling (or a plain stretch with --plain) to W x H pixels.
   frame INPUT... [--mask MASK] [--settings FILE]
         (-o OUTPUT | --output-dir DIR [--format EXT] [--suffix TEXT] [--recursive] [--overwrite])
-        [--colour COLOUR] [--opacity N] [--tile | --fit] [--soften | --no-soften]
-        [--two-tone | --no-two-tone] [--transparent | --rgb] [--negative | --no-negative]
-        [--rotate 0|90|180|270] [--quality Q] [--progressive] [--jobs N] [--quiet]
-        [--strip-metadata] [--list FILE] [--shard K/N] [--report FILE] [--whole]
+        [--colour COLOUR] [--opacity N] [--tile | --fit | --fit-keep-shape]
+        [--soften | --no-soften] [--two-tone | --no-two-tone] [--transparent | --rgb]
+        [--negative | --no-negative] [--rotate 0|90|180|270] [--quality Q] [--progressive]
+        [--jobs N] [--quiet] [--strip-metadata]
+        [--list FILE] [--shard K/N] [--report FILE] [--whole]
       Frames each photo with the mask as "Appliquer le masque" does, then saves it as
       "Enregistrer sous..." does. An INPUT may be a folder: its readable pictures, in name
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
@@ -46,6 +47,9 @@ Commands:
       --settings takes the mask, its negative and angle, the colour and the options from a
       Vorlino.ini written by the program; options on the command line override it.
       COLOUR is "#RRGGBB" or a colour name such as clWhite (default white);
+      --fit-keep-shape fits the mask without stretching its corners ("Ajuster sans
+      déformer"): cut where its light inside begins and ends, or as MASK.slices says
+      (left top right bottom, in mask pixels).
       N is the opacity from 10 to 100 (default 100). --jobs: photos framed at once
       (default: the number of cores); the files are the same whatever N.
       --list: more INPUTs from FILE, one path a line ("-": the standard input).
@@ -168,9 +172,10 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
               rest,
               {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix", "--colour",
                "--opacity", "--rotate", "--quality", "--jobs", "--list", "--shard", "--report"},
-              {"--tile", "--fit", "--soften", "--no-soften", "--two-tone", "--no-two-tone",
-               "--transparent", "--rgb", "--negative", "--no-negative", "--progressive",
-               "--recursive", "--overwrite", "--quiet", "--strip-metadata", "--whole"}),
+              {"--tile", "--fit", "--fit-keep-shape", "--soften", "--no-soften", "--two-tone",
+               "--no-two-tone", "--transparent", "--rgb", "--negative", "--no-negative",
+               "--progressive", "--recursive", "--overwrite", "--quiet", "--strip-metadata",
+               "--whole"}),
           messages);
     throw UsageError{"unknown command \"" + command + "\""};
   } catch (const UsageError& e) {

@@ -49,16 +49,20 @@ FrameSettings frameSettingsOf(const Arguments& a) {
     s.negative = saved.negative;
     s.angle = saved.angle;
     s.blend.colour = saved.colour;
-    s.mask.fit = saved.fit;
+    s.mask.fit = saved.fit || saved.keepShape;
+    s.mask.keepShape = saved.keepShape;
     s.mask.soften = saved.soften;
     s.mask.twoTone = saved.twoTone;
     s.mask.format = saved.format == 1 ? rfTransparent : rfCouleursRVB;
   }
   if (auto m = a.value("--mask")) s.maskPath = *m;
   if (s.maskPath.empty()) throw UsageError{"frame needs --mask MASK (or --settings naming one)"};
-  if (a.has("--tile") && a.has("--fit")) throw UsageError{"give either --tile or --fit"};
+  if (a.has("--tile") + a.has("--fit") + a.has("--fit-keep-shape") > 1)
+    throw UsageError{"give one of --tile, --fit and --fit-keep-shape"};
+  if (a.has("--tile") || a.has("--fit")) s.mask.keepShape = false;
   if (a.has("--tile")) s.mask.fit = false;
   if (a.has("--fit")) s.mask.fit = true;
+  if (a.has("--fit-keep-shape")) s.mask.fit = s.mask.keepShape = true;
   if (a.has("--soften")) s.mask.soften = true;
   if (a.has("--no-soften")) s.mask.soften = false;
   if (a.has("--two-tone")) s.mask.twoTone = true;
@@ -168,7 +172,19 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
     messages.line(loadFailureMessage(s.maskPath));
     return kFrameFailed;
   }
-  MaskBitmapCache masks(*maskPicture, s.mask);
+  // The cuts, found once for every photo: from the ".slices" file beside the mask, turned with
+  // it, or else from the picture itself.
+  MaskOptions maskOptions = s.mask;
+  if (maskOptions.fit && maskOptions.keepShape) {
+    const bool across = s.angle == 90 || s.angle == 270;
+    const int loadedWidth = across ? maskPicture->height() : maskPicture->width();
+    const int loadedHeight = across ? maskPicture->width() : maskPicture->height();
+    const SlicesRead slices = readMaskSlices(s.maskPath, loadedWidth, loadedHeight);
+    if (!slices.error.empty()) messages.line(slices.error);
+    maskOptions.cuts = slices.cuts ? slicesOfTurnedPicture(slices.cuts, *maskPicture, s.angle)
+                                   : findMaskCuts(*maskPicture);
+  }
+  MaskBitmapCache masks(*maskPicture, maskOptions);
   if (outputDir) fs::create_directories(*outputDir);
   std::ofstream report;
   if (auto r = a.value("--report")) {

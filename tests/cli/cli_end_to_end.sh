@@ -141,6 +141,24 @@ expect 0 "$CLI" frame "$PHOTO" --settings "$WORK/Vorlino.ini" -o "$WORK/overridd
 cmp -s "$WORK/from-settings.png" "$WORK/overridden.png" && fail "options override the settings file"
 expect 2 "$CLI" frame "$PHOTO" --settings "$WORK/missing.ini" -o "$WORK/x.png"
 
+# Fitting without stretching the corners: the window's key and the option give the same bytes, a
+# .slices file beside the mask moves the cuts, and one with bad values is refused with a message.
+cp "$MASK" "$WORK/cadre.pgm"
+expect 2 "$CLI" frame "$PHOTO" --mask "$WORK/cadre.pgm" -o "$WORK/x.png" --fit --fit-keep-shape
+printf '[Params]\r\nMasque=%s\r\nAngle=90\r\nAjuster=0\r\nSansDeformer=1\r\n' "$WORK/cadre.pgm" >"$WORK/keep.ini"
+expect 0 "$CLI" frame "$PHOTO" --settings "$WORK/keep.ini" -o "$WORK/keep-settings.png"
+expect 0 "$CLI" frame "$PHOTO" --mask "$WORK/cadre.pgm" --rotate 90 -o "$WORK/keep.png" --fit-keep-shape
+cmp -s "$WORK/keep-settings.png" "$WORK/keep.png" || fail "SansDeformer=1 in the settings is --fit-keep-shape"
+expect 0 "$CLI" frame "$PHOTO" --mask "$WORK/cadre.pgm" --rotate 90 -o "$WORK/plain.png" --fit
+cmp -s "$WORK/plain.png" "$WORK/keep.png" && fail "--fit-keep-shape differs from --fit"
+printf '10 12\n100 110\n' >"$WORK/cadre.slices"
+expect 0 "$CLI" frame "$PHOTO" --mask "$WORK/cadre.pgm" --rotate 90 -o "$WORK/sliced.png" --fit-keep-shape
+cmp -s "$WORK/sliced.png" "$WORK/keep.png" && fail "the .slices file moves the cuts"
+printf '10 12 100 130\n' >"$WORK/cadre.slices"
+expect 0 "$CLI" frame "$PHOTO" --mask "$WORK/cadre.pgm" --rotate 90 -o "$WORK/refused.png" --fit-keep-shape
+grep -q "cadre.slices.*Les découpes par défaut sont utilisées" "$WORK/err.txt" || fail "bad cuts are refused on stderr"
+cmp -s "$WORK/refused.png" "$WORK/keep.png" || fail "refused cuts fall back to the default ones"
+
 # A camera photo: upright size and tag in info; its tags go into the outputs unless
 # --strip-metadata, which keeps only the colour profile.
 if command -v exiftool >/dev/null; then

@@ -119,6 +119,19 @@ TEST_F(FrameStreamTest, APngOfSeveralDeflatePiecesIsTheSame) {
   EXPECT_EQ(test::readFileBytes(path("s.png")), test::readFileBytes(path("w.png")));
 }
 
+TEST_F(FrameStreamTest, AFitKeepingTheMaskShapeIsFramedWhole) {
+  // A portrait photo under a landscape mask: the keep-shape fit differs from the plain one.
+  const std::string input = writePhoto("portrait.jpg", somePhoto(41, 97, 11));
+  const auto picture = someMaskFile(37, 23);
+  FrameFileSettings streamed{{.fit = true, .keepShape = true}, {.opacity = 80}, {}};
+  FrameFileSettings whole = streamed;
+  whole.stream = false;
+  MaskBitmapCache masks(picture, streamed.mask);
+  ASSERT_EQ(frameFile({input, path("s.png")}, streamed, masks, true).outcome, FrameOutcome::foDone);
+  ASSERT_EQ(frameFile({input, path("w.png")}, whole, masks, true).outcome, FrameOutcome::foDone);
+  EXPECT_EQ(test::readFileBytes(path("s.png")), test::readFileBytes(path("w.png")));
+}
+
 TEST_F(FrameStreamTest, LiftsThePixelCapOnlyForTheStream) {
   const std::string input = writePhoto("big.jpg", somePhoto(61, 47, 8));
   auto picture = someMaskFile(9, 7);

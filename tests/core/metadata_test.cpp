@@ -147,10 +147,11 @@ class MetadataKeptTest : public ::testing::Test {
   }
 
   // Frames input_ into name with a plain mask, as the batch and vorlino-cli frame do.
-  void frame(const std::string& name, bool keepMetadata) {
+  void frame(const std::string& name, bool keepMetadata, bool stream = true) {
     const Bitmap maskPicture = test::solidBitmap(4, 4, rgb(128, 128, 128));
     FrameFileSettings settings{{}, {.opacity = 50, .colour = rgb(200, 10, 10)}, {}};
     settings.keepMetadata = keepMetadata;
+    settings.stream = stream;
     MaskBitmapCache masks(maskPicture, settings.mask);
     const FrameFileResult r = frameFile({input_, name}, settings, masks, true);
     ASSERT_EQ(r.outcome, FrameOutcome::foDone) << r.message;
@@ -193,6 +194,21 @@ TEST_F(MetadataKeptTest, FramedPhotoKeepsItsTagsUprightInEveryCarryingFormat) {
     }
     EXPECT_EQ(metadata.iccProfile(), icc);
   }
+}
+
+TEST_F(MetadataKeptTest, StreamedFrameWritesWhatTheWholePathWrites) {
+  // Stored upright, the photo goes as a stream of rows; its tags must still reach the output.
+  run("exiftool -q -overwrite_original -Orientation#=1 '" + input_ + "'");
+  for (const bool keep : {true, false})
+    for (const char* ext : {"jpg", "png", "tif"}) {
+      SCOPED_TRACE(std::string(ext) + (keep ? " kept" : " stripped"));
+      const std::string streamed = dir_.file(std::string("s.") + ext);
+      const std::string whole = dir_.file(std::string("w.") + ext);
+      frame(streamed, keep, true);
+      frame(whole, keep, false);
+      EXPECT_EQ(test::readFileBytes(streamed), test::readFileBytes(whole));
+      EXPECT_EQ(exifTags(streamed, "-Make")["Make"], keep ? "Vendor" : "");
+    }
 }
 
 TEST_F(MetadataKeptTest, StrippedSaveKeepsOnlyTheProfileAndNoMetadataFormatsAreUnchanged) {

@@ -201,6 +201,7 @@ TEST(Settings, EveryKeyRoundTripsInTableOrder) {
   s.fit = false;
   s.keepMetadata = false;
   s.livePreview = false;
+  s.keepShape = true;
   s.recentFiles = {"/p/d.jpg", "/p/c.png", "/p/b.gif", "/p/a.bmp"};
   const std::string path = (dir / "Vorlino.ini").string();
   ASSERT_TRUE(saveSettingsFile(path, s).ok());
@@ -232,6 +233,7 @@ TEST(Settings, EveryKeyRoundTripsInTableOrder) {
   EXPECT_EQ(back.fit, false);
   EXPECT_EQ(back.keepMetadata, false);
   EXPECT_EQ(back.livePreview, false);
+  EXPECT_EQ(back.keepShape, true);
   EXPECT_EQ(back.recentFiles, s.recentFiles);
   EXPECT_EQ(maskReplaySteps(back),
             (std::vector<MaskReplayStep>{MaskReplayStep::rpLoadMask, MaskReplayStep::rpInvert,

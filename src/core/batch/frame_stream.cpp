@@ -31,6 +31,9 @@ constexpr int kBatches = 4;
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
                const Bitmap& maskPicture) {
   if (!settings.stream || settings.mask.format != rfCouleursRVB) return false;
+  // The mask's rows are made by the plain fit's passes: a fit that keeps the mask's shape goes
+  // the whole way.
+  if (settings.mask.fit && settings.mask.keepShape) return false;
   const auto format = saveFormatOf(job.output);
   if (!format || *format == SaveFormat::sfGif || *format == SaveFormat::sfRle) return false;
   const std::string ext = fileExtension(job.input);

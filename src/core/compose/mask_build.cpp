@@ -24,8 +24,17 @@ std::optional<Bitmap> BuildMaskBitmap(const Bitmap& maskPicture, int width, int 
         converted.convertTo24();
         source = &converted;
       }
-      ResampleBitmap(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                     rkLanczos3, 0.0f, const_cast<Bitmap&>(*source), mask);
+      if (options.keepShape) {
+        // Every pixel is written unless the picture is empty; a fresh bitmap is black.
+        if (source->empty())
+          mask.reset(width, height, 24);
+        else
+          mask.resetForOverwrite(width, height, 24);
+        FitKeepShape(*source, options.cuts, mask);
+      } else {
+        ResampleBitmap(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                       rkLanczos3, 0.0f, const_cast<Bitmap&>(*source), mask);
+      }
       ReplaceColour(mask, kWhite, kWhite, 12);
     } else {
       mask.reset(width, height, 24);

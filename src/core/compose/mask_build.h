@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "bitmap/bitmap.h"
+#include "compose/fit_keep_shape.h"
 
 namespace vorlino {
 
@@ -18,6 +19,10 @@ struct MaskOptions {
   bool soften = false;   // "Adoucir"
   bool twoTone = false;  // "Bichromie"
   TResultFormat format = rfCouleursRVB;
+  // With fit: "Ajuster sans déformer", the mask cut in nine parts whose corners keep their shape.
+  bool keepShape = false;
+  // The cuts named beside the mask file, turned with the picture; nothing: found on the picture.
+  std::optional<MaskCuts> cuts;
 };
 
 // The settings read when the mask is blended in the "Couleurs RVB" format.
@@ -27,9 +32,9 @@ struct BlendOptions {
 };
 
 // Makes a 24-bit mask bitmap of exactly width x height from the mask picture: fitted (Lanczos 3,
-// near-white snapped to white) or tiled, then softened twice, then reduced to two tones when asked
-// or when the format is "Transparent". The mask picture is not changed. Any failure (for example
-// memory) yields nothing.
+// plainly or keeping its shape, near-white snapped to white) or tiled, then softened twice, then
+// reduced to two tones when asked or when the format is "Transparent". The mask picture is not
+// changed. Any failure (for example memory) yields nothing.
 std::optional<Bitmap> BuildMaskBitmap(const Bitmap& maskPicture, int width, int height,
                                       const MaskOptions& options) noexcept;
 

@@ -164,18 +164,17 @@ namespace {
 
 using namespace resample_detail;
 
-// The two passes from a 24-bit source into a 24-bit target already at its new size.
-void resampleCore(bool fast, TResampleKernel kernel, float radius, const Bitmap& source,
-                  Bitmap& target) {
+// The two passes from a 24-bit source into a 24-bit target already at its new size, with one
+// weight entry per target column and per target row.
+void passesWithLists(bool fast, const TContributorList& horizontalList,
+                     const TContributorList& verticalList, const Bitmap& source, Bitmap& target) {
   const int sw = source.width(), sh = source.height();
   const int dw = target.width(), dh = target.height();
   if (sw == 0 || sh == 0 || dw == 0 || dh == 0) return;
 
   // Everything is allocated before the first target byte is written.
-  const HorizontalTable horizontal = makeHorizontalTable(buildContributors(
-      static_cast<std::uint32_t>(sw), static_cast<std::uint32_t>(dw), kernel, radius));
-  const VerticalTable vertical = makeVerticalTable(buildContributors(
-      static_cast<std::uint32_t>(sh), static_cast<std::uint32_t>(dh), kernel, radius));
+  const HorizontalTable horizontal = makeHorizontalTable(horizontalList);
+  const VerticalTable vertical = makeVerticalTable(verticalList);
   const bool fastRows = fast && horizontal.vectorOk;
   const bool fastColumns = fast && vertical.vectorOk;
 
@@ -212,7 +211,29 @@ void resampleCore(bool fast, TResampleKernel kernel, float radius, const Bitmap&
   });
 }
 
+void resampleCore(bool fast, TResampleKernel kernel, float radius, const Bitmap& source,
+                  Bitmap& target) {
+  const int sw = source.width(), sh = source.height();
+  const int dw = target.width(), dh = target.height();
+  if (sw == 0 || sh == 0 || dw == 0 || dh == 0) return;
+  passesWithLists(fast,
+                  buildContributors(static_cast<std::uint32_t>(sw), static_cast<std::uint32_t>(dw),
+                                    kernel, radius),
+                  buildContributors(static_cast<std::uint32_t>(sh), static_cast<std::uint32_t>(dh),
+                                    kernel, radius),
+                  source, target);
+}
+
 }  // namespace
+
+void resampleWithContributors(ResampleCode code, const TContributorList& horizontal,
+                              const TContributorList& vertical, const Bitmap& source,
+                              Bitmap& target) {
+  if (horizontal.size() != static_cast<std::size_t>(target.width()) ||
+      vertical.size() != static_cast<std::size_t>(target.height()) || source.bitsPerPixel() != 24)
+    throw std::invalid_argument("weight lists do not match the bitmaps");
+  passesWithLists(code == ResampleCode::kFastest, horizontal, vertical, source, target);
+}
 
 bool resampleHasFastCode() {
   return avx2Available();

@@ -69,6 +69,23 @@ using TContributorList = std::vector<TContributorEntry>;
 TContributorList buildContributors(std::uint32_t srcSize, std::uint32_t dstSize,
                                    TResampleKernel kernel, float radius);
 
+// Which pixel loops ResampleBitmap may use: the fastest the processor supports, or only the plain
+// portable ones. Both give the same bytes; tests compare them.
+enum class ResampleCode { kFastest, kPortable };
+
+// The contributors of one output pixel centred at source position centre on an axis of the given
+// scale (output pixels per source pixel), by the rule of buildContributors for every output but a
+// single one from a longer line. Lets a caller map an axis piecewise with the same weights.
+TContributorEntry contributorsAt(std::uint32_t srcSize, float centre, float scale,
+                                 TResampleKernel kernel, float radius);
+
+// The two passes with weight lists of the caller's own: horizontal has one entry per target
+// column, vertical one per target row, their indexes inside the 24-bit source; target is already
+// at its size. Same pixel loops, same bytes as ResampleBitmap for the same lists.
+void resampleWithContributors(ResampleCode code, const TContributorList& horizontal,
+                              const TContributorList& vertical, const Bitmap& source,
+                              Bitmap& target);
+
 // Resizes source into target: radius 0 means the kernel's default radius; target is reset to 24
 // bits per pixel at newWidth x newHeight; source is converted in place to 24 bits (the caller sees
 // that); then the two passes run. An empty source or a zero new size leaves the target at its new
@@ -77,10 +94,6 @@ TContributorList buildContributors(std::uint32_t srcSize, std::uint32_t dstSize,
 // new size with zero pixels.
 void ResampleBitmap(std::uint32_t newWidth, std::uint32_t newHeight, TResampleKernel kernel,
                     float radius, Bitmap& source, Bitmap& target);
-
-// Which pixel loops ResampleBitmap may use: the fastest the processor supports, or only the plain
-// portable ones. Both give the same bytes; tests compare them.
-enum class ResampleCode { kFastest, kPortable };
 
 // ResampleBitmap with a choice of pixel loops.
 void resampleBitmapWith(ResampleCode code, std::uint32_t newWidth, std::uint32_t newHeight,

@@ -195,6 +195,54 @@ const std::array<TKernelEntry, kResampleKernelCount> KernelTable = {{
     {MitchellFilter, 2.0f},
 }};
 
+namespace {
+
+// The contributors of one output pixel whose centre sits at source position centre, on an axis of
+// the given scale; single: the weighted mean of a whole line (see buildContributors).
+void fillEntry(TContributorEntry& out, std::int64_t size, float centre, float scale,
+               const TKernelEntry& entry, float radius, bool single) {
+  TContributors& contributors = out.contributors;
+  contributors.clear();
+  const bool reducing = scale < 1.0f;
+  const float halfWidth = reducing ? radius / scale : radius;
+  const double singleFactor = size <= 16384 ? 256.0 : size <= 32768 ? 128.0 : 64.0;
+  // Candidates farther than the kernel's support from the centre have weight 0; skipping them keeps
+  // a huge radius from costing a huge loop and changes no weight.
+  const double support = reducing ? static_cast<double>(entry.radius) / scale : entry.radius;
+  double first = std::max(floorOfSum(centre, -halfWidth), std::floor(centre - support) - 2);
+  double last = std::min(ceilOfSum(centre, halfWidth), std::ceil(centre + support) + 2);
+  if (single) {
+    first = std::max(first, 0.0);
+    last = std::min(last, static_cast<double>(size - 1));
+  }
+  std::int64_t sum = 0;
+  if (first <= last) {
+    for (auto j = static_cast<std::int64_t>(first); j <= static_cast<std::int64_t>(last); ++j) {
+      const double offset = static_cast<double>(centre) - static_cast<double>(j);  // exact
+      const float a = reducing ? roundProductToFloat(offset, scale) : static_cast<float>(offset);
+      const double k = entry.filter(a);
+      const std::int32_t weight = roundWeight(single     ? k * singleFactor
+                                              : reducing ? k * scale * 256.0
+                                                         : k * 256.0);
+      if (weight == 0) continue;
+      std::int64_t pixel = j < 0 ? -j : j >= size ? 2 * size - 1 - j : j;
+      pixel = std::clamp<std::int64_t>(pixel, 0, size - 1);
+      contributors.push_back({weight, static_cast<std::int32_t>(pixel)});
+      sum += weight;
+    }
+  }
+  if (sum == 0) {
+    // Every weight rounded to 0 (a reduction of 1/512 or less): dividing by the sum is
+    // impossible, so the output takes the source pixel nearest to its centre.
+    const auto nearest =
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(std::nearbyint(centre)), 0, size - 1);
+    contributors.assign(1, TContributor{256, static_cast<std::int32_t>(nearest)});
+  }
+  out.count = static_cast<std::int32_t>(contributors.size());
+}
+
+}  // namespace
+
 TContributorList buildContributors(std::uint32_t srcSize, std::uint32_t dstSize,
                                    TResampleKernel kernel, float radius) {
   TContributorList list;
@@ -202,7 +250,6 @@ TContributorList buildContributors(std::uint32_t srcSize, std::uint32_t dstSize,
   const TKernelEntry& entry = KernelTable.at(static_cast<std::size_t>(kernel));
   if (radius == 0.0f || std::isnan(radius)) radius = entry.radius;
 
-  const auto size = static_cast<std::int64_t>(srcSize);
   // One output from a longer source has no corner-aligned scale ((1 - 1) / (n - 1) = 0): it is the
   // weighted mean of the whole line instead. Its weights skip the 1/scale height factor, which
   // would round them all to 0 beyond 512 pixels, and are halved as needed so that 256 * f * size *
@@ -210,49 +257,22 @@ TContributorList buildContributors(std::uint32_t srcSize, std::uint32_t dstSize,
   const bool single = dstSize == 1 && srcSize > 1;
   const float scale = (srcSize == 1 || single) ? static_cast<float>(dstSize) / srcSize
                                                : static_cast<float>(dstSize - 1) / (srcSize - 1);
-  const bool reducing = scale < 1.0f;
-  const float halfWidth = reducing ? radius / scale : radius;
-  const double singleFactor = srcSize <= 16384 ? 256.0 : srcSize <= 32768 ? 128.0 : 64.0;
-  // Candidates farther than the kernel's support from the centre have weight 0; skipping them keeps
-  // a huge radius from costing a huge loop and changes no weight.
-  const double support = reducing ? static_cast<double>(entry.radius) / scale : entry.radius;
-
   list.resize(dstSize);
   for (std::uint32_t i = 0; i < dstSize; ++i) {
-    TContributors& contributors = list[i].contributors;
     const float centre = single ? static_cast<float>(srcSize - 1) * 0.5f : i / scale;
-    double first = std::max(floorOfSum(centre, -halfWidth), std::floor(centre - support) - 2);
-    double last = std::min(ceilOfSum(centre, halfWidth), std::ceil(centre + support) + 2);
-    if (single) {
-      first = std::max(first, 0.0);
-      last = std::min(last, static_cast<double>(size - 1));
-    }
-    std::int64_t sum = 0;
-    if (first <= last) {
-      for (auto j = static_cast<std::int64_t>(first); j <= static_cast<std::int64_t>(last); ++j) {
-        const double offset = static_cast<double>(centre) - static_cast<double>(j);  // exact
-        const float a = reducing ? roundProductToFloat(offset, scale) : static_cast<float>(offset);
-        const double k = entry.filter(a);
-        const std::int32_t weight = roundWeight(single     ? k * singleFactor
-                                                : reducing ? k * scale * 256.0
-                                                           : k * 256.0);
-        if (weight == 0) continue;
-        std::int64_t pixel = j < 0 ? -j : j >= size ? 2 * size - 1 - j : j;
-        pixel = std::clamp<std::int64_t>(pixel, 0, size - 1);
-        contributors.push_back({weight, static_cast<std::int32_t>(pixel)});
-        sum += weight;
-      }
-    }
-    if (sum == 0) {
-      // Every weight rounded to 0 (a reduction of 1/512 or less): dividing by the sum is
-      // impossible, so the output takes the source pixel nearest to its centre.
-      const auto nearest =
-          std::clamp<std::int64_t>(static_cast<std::int64_t>(std::nearbyint(centre)), 0, size - 1);
-      contributors.assign(1, TContributor{256, static_cast<std::int32_t>(nearest)});
-    }
-    list[i].count = static_cast<std::int32_t>(contributors.size());
+    fillEntry(list[i], static_cast<std::int64_t>(srcSize), centre, scale, entry, radius, single);
   }
   return list;
+}
+
+TContributorEntry contributorsAt(std::uint32_t srcSize, float centre, float scale,
+                                 TResampleKernel kernel, float radius) {
+  TContributorEntry out;
+  if (srcSize == 0) return out;
+  const TKernelEntry& entry = KernelTable.at(static_cast<std::size_t>(kernel));
+  if (radius == 0.0f || std::isnan(radius)) radius = entry.radius;
+  fillEntry(out, static_cast<std::int64_t>(srcSize), centre, scale, entry, radius, false);
+  return out;
 }
 
 }  // namespace vorlino

@@ -81,6 +81,9 @@ void applyValue(Settings& s, SettingId id, const std::string& value) {
     case SettingId::siGallery:
       s.gallery = value != "0";
       break;
+    case SettingId::siKeepShape:
+      s.keepShape = value == "1";
+      break;
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:
@@ -122,6 +125,8 @@ std::string valueText(const Settings& s, SettingId id) {
       return flag(s.livePreview);
     case SettingId::siGallery:
       return flag(s.gallery);
+    case SettingId::siKeepShape:
+      return flag(s.keepShape);
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:

@@ -42,6 +42,7 @@ enum class SettingId {
   siKeepMetadata,
   siLivePreview,
   siGallery,
+  siKeepShape,
   siRecent1,
   siRecent2,
   siRecent3,
@@ -58,7 +59,7 @@ struct SettingKey {
 };
 
 // Every key, in the order in which it is read and written.
-inline constexpr std::array<SettingKey, 19> kSettingKeys{{
+inline constexpr std::array<SettingKey, 20> kSettingKeys{{
     {SettingId::siOpenFolder, kParamsSection, "Ouvrir", "",
      "folder of the open dialog; taken when the folder exists"},
     {SettingId::siSaveFolder, kParamsSection, "Enregistrer", "",
@@ -87,6 +88,8 @@ inline constexpr std::array<SettingKey, 19> kSettingKeys{{
      "\"0\": the side panel's changes are not shown before \"Appliquer le masque\""},
     {SettingId::siGallery, kParamsSection, "Galerie", "1",
      "\"0\": the gallery of masks is closed; any other value: it is shown"},
+    {SettingId::siKeepShape, kParamsSection, "SansDeformer", "0",
+     "\"1\": fit the mask without stretching its corners (\"Ajuster\" is then \"0\")"},
     {SettingId::siRecent1, kFilesSection, "Fichier1", "", "most recent file"},
     {SettingId::siRecent2, kFilesSection, "Fichier2", "", "second recent file"},
     {SettingId::siRecent3, kFilesSection, "Fichier3", "", "third recent file"},
@@ -109,6 +112,7 @@ struct Settings {
   bool keepMetadata = true;              // "Metadonnees"
   bool livePreview = true;               // "ApercuDirect"
   bool gallery = true;                   // "Galerie": the gallery of masks is shown
+  bool keepShape = false;                // "SansDeformer": wins over fit and repeat
   std::vector<std::string> recentFiles;  // newest first, at most kMaxRecentFiles
 };
 

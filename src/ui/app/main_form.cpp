@@ -370,6 +370,11 @@ QWidget* TMainForm::CreateSidePanel() {
   RdbAjuster->setChecked(true);
   RdbRepeter = new QRadioButton(QStringLiteral("Répéter le masque"), PnlLeft);
   place(RdbRepeter, "RdbRepeter", 8, 338, 0, 0);
+  RdbSansDeformer = new QRadioButton(QStringLiteral("Ajuster sans déformer"), PnlLeft);
+  // The panel keeps its width: with a font too wide for the label, it goes on two lines.
+  if (8 + RdbSansDeformer->sizeHint().width() > kSidePanelWidth)
+    RdbSansDeformer->setText(QStringLiteral("Ajuster sans\ndéformer"));
+  place(RdbSansDeformer, "RdbSansDeformer", 8, 356, 0, 0);
   return PnlLeft;
 }
 

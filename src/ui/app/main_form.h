@@ -228,6 +228,7 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QCheckBox* ChbBichromie = nullptr;
   QRadioButton* RdbAjuster = nullptr;
   QRadioButton* RdbRepeter = nullptr;
+  QRadioButton* RdbSansDeformer = nullptr;
   QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
   QMenu* MenuFichier = nullptr;
   QMenu* MenuEdition = nullptr;
@@ -260,6 +261,8 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   QString maskFolder_;
   bool negative_ = false;
   int maskAngle_ = 0;
+  // The cuts a ".slices" file beside the mask named, for the mask as loaded (before any turn).
+  std::optional<MaskCuts> maskSlices_;
   QString programFolder_;
   QString openFolder_;
   QString saveFolder_;

@@ -15,6 +15,7 @@
 #include "controls/spin2.h"
 #include "dialogs/batch_form.h"
 #include "imagefile/load_image.h"
+#include "prompts/prompts.h"
 #include "view/my_graphic.h"
 
 namespace vorlino {
@@ -31,6 +32,12 @@ void TMainForm::LoadMask(const QString& fileName) {
   UpdateCommands();
   negative_ = false;
   maskAngle_ = 0;
+  // Cuts named beside the mask file; values that do not suit it are refused here, once per mask,
+  // and the cuts found on the picture apply.
+  SlicesRead slices = readMaskSlices(name, maskPicture_.width(), maskPicture_.height());
+  maskSlices_ = slices.cuts;
+  if (!slices.error.empty())
+    prompts().message(MessageKind::mkWarning, "Avertissement", slices.error, MessageButtons::mbOk);
   SidePanelChanged(true);
   maskGallery_->MarkChosen(maskPath_);
 }
@@ -64,7 +71,10 @@ void TMainForm::LayoutMaskPreview() {
 
 MaskOptions TMainForm::CurrentMaskOptions() const {
   MaskOptions options;
-  options.fit = RdbAjuster->isChecked();
+  options.keepShape = RdbSansDeformer->isChecked();
+  options.fit = RdbAjuster->isChecked() || options.keepShape;
+  if (options.keepShape)
+    options.cuts = slicesOfTurnedPicture(maskSlices_, maskPicture_, maskAngle_);
   options.soften = ChbFlou->isChecked();
   options.twoTone = ChbBichromie->isChecked();
   options.format = ResultFormat();

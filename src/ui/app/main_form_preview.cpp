@@ -102,6 +102,7 @@ void TMainForm::CreateLivePreview(bool enabled) {
   connect(ChbFlou, &QCheckBox::toggled, this, changed);
   connect(ChbBichromie, &QCheckBox::toggled, this, changed);
   connect(RdbAjuster, &QRadioButton::toggled, this, changed);
+  connect(RdbSansDeformer, &QRadioButton::toggled, this, changed);
 }
 
 bool TMainForm::LivePreviewEnabled() const {

@@ -37,7 +37,7 @@ void TMainForm::LoadSettings() {
   if (settings.format == 1) CmbFormat->setCurrentIndex(1);  // runs CmbFormatChange
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
-  (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
+  (settings.keepShape ? RdbSansDeformer : settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
   MenuFichierMetadonnees->setChecked(settings.keepMetadata);
   livePreviewSetting_ = settings.livePreview;
   maskGallery_->setVisible(settings.gallery);
@@ -92,6 +92,7 @@ void TMainForm::SaveSettings() {
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();
+  settings.keepShape = RdbSansDeformer->isChecked();
   settings.keepMetadata = KeepMetadata();
   settings.livePreview = livePreview_ != nullptr ? livePreview_->Enabled() : livePreviewSetting_;
   settings.gallery = !maskGallery_->isHidden();
