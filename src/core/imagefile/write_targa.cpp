@@ -43,6 +43,7 @@ void encodeRow(const std::uint8_t* row, int count, int size, ByteWriter& out) {
 
 CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
   const bool mapped = bitmap.bitsPerPixel() == 8;
+  const bool alpha = bitmap.bitsPerPixel() == 32;
   out.u8(0);
   out.u8(mapped ? 1 : 0);
   out.u8(mapped ? 9 : 10);
@@ -53,8 +54,8 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
   out.u16le(0);
   out.u16le(static_cast<std::uint16_t>(bitmap.width()));
   out.u16le(static_cast<std::uint16_t>(bitmap.height()));
-  out.u8(mapped ? 8 : 24);
-  out.u8(0x20);
+  out.u8(mapped ? 8 : alpha ? 32 : 24);
+  out.u8(alpha ? 0x28 : 0x20);  // top row first; 8 alpha bits per pixel
   if (mapped)
     for (std::size_t i = 0; i < 256; ++i) {
       const PaletteColor c = paletteEntry(bitmap, i);
@@ -62,7 +63,7 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
       out.u8(c.green);
       out.u8(c.red);
     }
-  const int size = mapped ? 1 : 3;
+  const int size = mapped ? 1 : alpha ? 4 : 3;
   for (int y = 0; y < bitmap.height(); ++y) encodeRow(bitmap.row(y), bitmap.width(), size, out);
   return CodecResult::success();
 }
@@ -71,7 +72,7 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
 
 CodecResult WriteTarga(const Bitmap& bitmap, ByteWriter& out, const TargaOptions&) noexcept {
   return runCodec([&] {
-    return writeAs8Or24Bits(bitmap, [&](const Bitmap& b) { return writeTargaBody(b, out); });
+    return writeAs8Or24Or32Bits(bitmap, [&](const Bitmap& b) { return writeTargaBody(b, out); });
   });
 }
 
