@@ -32,14 +32,17 @@ Commands:
   frame INPUT... [--mask MASK] [--settings FILE]
         (-o OUTPUT | --output-dir DIR [--format EXT] [--suffix TEXT] [--recursive] [--overwrite])
         [--colour COLOUR] [--opacity N] [--tile | --fit] [--soften | --no-soften]
-        [--two-tone | --no-two-tone] [--transparent | --rgb] [--negative | --no-negative]
+        [--two-tone | --no-two-tone] [--transparent | --rgb | --soft-alpha]
+        [--negative | --no-negative]
         [--rotate 0|90|180|270] [--quality Q] [--progressive] [--jobs N] [--quiet]
         [--strip-metadata]
       Frames each photo with the mask as "Appliquer le masque" does, then saves it as
       "Enregistrer sous..." does. An INPUT may be a folder: its readable pictures, in name
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
       suffix and the extension of --format (default: the input's own when writable, else .jpg;
-      .gif for a transparent result); existing outputs are skipped unless --overwrite.
+      .gif for a transparent result, .png with --soft-alpha); existing outputs are skipped
+      unless --overwrite. --soft-alpha makes the mask the photo's alpha channel ("Transparence
+      progressive"), kept by PNG, TIFF and Targa; other formats get the picture over COLOUR.
       Photos that would share an output (names differing only by their extension) each
       get their own: the later ones add "-" and their extension (photo-bmp.jpg). An
       output that would replace one of the photos refuses the whole run.
@@ -160,8 +163,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
               {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix", "--colour",
                "--opacity", "--rotate", "--quality", "--jobs"},
               {"--tile", "--fit", "--soften", "--no-soften", "--two-tone", "--no-two-tone",
-               "--transparent", "--rgb", "--negative", "--no-negative", "--progressive",
-               "--recursive", "--overwrite", "--quiet", "--strip-metadata"}),
+               "--transparent", "--rgb", "--soft-alpha", "--negative", "--no-negative",
+               "--progressive", "--recursive", "--overwrite", "--quiet", "--strip-metadata"}),
           messages);
     throw UsageError{"unknown command \"" + command + "\""};
   } catch (const UsageError& e) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "compose/mask_build.h"
+#include "compose/resample_alpha.h"
 #include "compose_reference.h"
 #include "test_images.h"
 
@@ -99,6 +100,36 @@ TEST(SoftAlphaTest, SecondMaskMultipliesTheAlphaAndOtherFormatsFlattenFirst) {
   Bitmap small = photo;
   EXPECT_THROW(SoftAlphaMask(small, test::randomBitmap(18, 7, 1), 50), std::invalid_argument);
   EXPECT_EQ(small.bitsPerPixel(), 24);
+}
+
+TEST(SoftAlphaTest, ResamplingKeepsTheAlphaAndLeaves24BitResultsAsTheyWere) {
+  const Bitmap photo = test::randomBitmap(31, 19, 61);
+  Bitmap soft = photo;
+  SoftAlphaMask(soft, test::randomBitmap(31, 19, 62), 90);
+  soft.TransparentColor = 0x445566;
+  const Bitmap before = soft;
+  // Expected: each channel group through the plain three-channel resampler.
+  Bitmap alphaAsGrey(31, 19, 24);
+  for (int y = 0; y < 19; ++y)
+    for (int x = 0; x < 31; ++x) alphaAsGrey.row(y)[3 * x] = soft.row(y)[4 * x + 3];
+  for (auto [w, h] : {std::pair{47, 11}, {12, 40}, {2, 2}}) {
+    Bitmap colours = photo, grey = alphaAsGrey, expectedColours, expectedAlpha, resized;
+    ResampleBitmap(w, h, rkLanczos3, 0, colours, expectedColours);
+    ResampleBitmap(w, h, rkLanczos3, 0, grey, expectedAlpha);
+    ResampleKeepingAlpha(w, h, rkLanczos3, 0, soft, resized);
+    ASSERT_TRUE(soft == before);
+    ASSERT_EQ(resized.bitsPerPixel(), 32);
+    EXPECT_EQ(resized.TransparentColor, 0x445566u);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        ASSERT_EQ(0, std::memcmp(resized.row(y) + 4 * x, expectedColours.row(y) + 3 * x, 3));
+        ASSERT_EQ(resized.row(y)[4 * x + 3], expectedAlpha.row(y)[3 * x]);
+      }
+    Bitmap plain = photo, viaAlpha = photo, a, b;
+    ResampleBitmap(w, h, rkLanczos3, 0, plain, a);
+    ResampleKeepingAlpha(w, h, rkLanczos3, 0, viaAlpha, b);
+    EXPECT_TRUE(a == b);
+  }
 }
 
 }  // namespace

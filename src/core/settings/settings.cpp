@@ -75,6 +75,9 @@ void applyValue(Settings& s, SettingId id, const std::string& value) {
     case SettingId::siKeepMetadata:
       s.keepMetadata = value != "0";
       break;
+    case SettingId::siSoftAlpha:
+      s.softAlpha = value == "1";
+      break;
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:
@@ -112,6 +115,8 @@ std::string valueText(const Settings& s, SettingId id) {
       return flag(s.fit);
     case SettingId::siKeepMetadata:
       return flag(s.keepMetadata);
+    case SettingId::siSoftAlpha:
+      return flag(s.softAlpha);
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:

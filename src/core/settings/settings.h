@@ -40,6 +40,7 @@ enum class SettingId {
   siTwoTone,
   siFit,
   siKeepMetadata,
+  siSoftAlpha,
   siRecent1,
   siRecent2,
   siRecent3,
@@ -56,7 +57,7 @@ struct SettingKey {
 };
 
 // Every key, in the order in which it is read and written.
-inline constexpr std::array<SettingKey, 17> kSettingKeys{{
+inline constexpr std::array<SettingKey, 18> kSettingKeys{{
     {SettingId::siOpenFolder, kParamsSection, "Ouvrir", "",
      "folder of the open dialog; taken when the folder exists"},
     {SettingId::siSaveFolder, kParamsSection, "Enregistrer", "",
@@ -81,6 +82,9 @@ inline constexpr std::array<SettingKey, 17> kSettingKeys{{
     {SettingId::siKeepMetadata, kParamsSection, "Metadonnees", "1",
      "\"0\": saves drop a photo's EXIF, XMP and IPTC (its colour profile stays); any other "
      "value: they are kept"},
+    {SettingId::siSoftAlpha, kParamsSection, "TransparenceProgressive", "0",
+     "\"1\": the result format is \"Transparence progressive\" (\"Format\" is then 0, which "
+     "programs without that format read as \"Couleurs RVB\")"},
     {SettingId::siRecent1, kFilesSection, "Fichier1", "", "most recent file"},
     {SettingId::siRecent2, kFilesSection, "Fichier2", "", "second recent file"},
     {SettingId::siRecent3, kFilesSection, "Fichier3", "", "third recent file"},
@@ -101,6 +105,7 @@ struct Settings {
   bool twoTone = false;                  // "Bichromie"
   bool fit = true;                       // "Ajuster": true fit, false repeat
   bool keepMetadata = true;              // "Metadonnees"
+  bool softAlpha = false;                // "TransparenceProgressive"
   std::vector<std::string> recentFiles;  // newest first, at most kMaxRecentFiles
 };
 

@@ -32,6 +32,7 @@ void TMainForm::LoadSettings() {
   ReplayMask(settings);
   ColorEdit->setColor(settings.colour);
   if (settings.format == 1) CmbFormat->setCurrentIndex(1);  // runs CmbFormatChange
+  if (settings.softAlpha) CmbFormat->setCurrentIndex(2);
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
   (settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
@@ -84,6 +85,7 @@ void TMainForm::SaveSettings() {
   settings.negative = negative_;
   settings.angle = maskAngle_;
   settings.format = CmbFormat->currentIndex() == 1 ? 1 : 0;
+  settings.softAlpha = CmbFormat->currentIndex() == 2;
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();

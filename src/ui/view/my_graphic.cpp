@@ -187,7 +187,8 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   zoomer_.SetBounds(client);
   const QRect imageRect = zoomer_.ImageRect();
 
-  if (bitmap_.Transparent) {
+  // Key-colour and alpha-channel results alike show what lies behind them as squares.
+  if (bitmap_.Transparent || bitmap_.bitsPerPixel() == 32) {
     if (checkerPattern_.isNull()) {
       // White with two silver 4 x 4 squares.
       checkerPattern_ = QImage(8, 8, QImage::Format_RGB32);
