@@ -1,6 +1,7 @@
 #include "compose/soft_alpha.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "compose/pixel_blocks.h"
 #include "parallel/parallel.h"
@@ -40,17 +41,20 @@ void SoftAlphaMask(Bitmap& target, const Bitmap& mask, int opacity) {
       const std::uint8_t* src = target.row(y);
       const std::uint8_t* m = mask.row(y);
       std::uint8_t* dst = result.row(y);
-      for (int x = 0; x < width; ++x, m += 3, dst += 4) {
-        const std::uint8_t a = table.alpha[m[0] + m[1] + m[2]];
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-        if (bpp == 32) {
-          dst[3] = static_cast<std::uint8_t>((src[3] * a) / 255);
-          src += 4;
-        } else {
-          dst[3] = a;
-          src += 3;
+      // Two loops rather than a test per pixel: the 24-bit one is the common case.
+      if (bpp == 24) {
+        for (int x = 0; x < width; ++x, src += 3, m += 3, dst += 4) {
+          dst[0] = src[0];
+          dst[1] = src[1];
+          dst[2] = src[2];
+          dst[3] = table.alpha[m[0] + m[1] + m[2]];
+        }
+      } else {
+        for (int x = 0; x < width; ++x, src += 4, m += 3, dst += 4) {
+          dst[0] = src[0];
+          dst[1] = src[1];
+          dst[2] = src[2];
+          dst[3] = static_cast<std::uint8_t>((src[3] * table.alpha[m[0] + m[1] + m[2]]) / 255);
         }
       }
     }
@@ -64,6 +68,16 @@ void ComposeOverColour(Bitmap& bitmap, Color colour) {
   if (bitmap.bitsPerPixel() != 32) return;
   const Color plain = ColorToRGB(colour);
   const int t[3] = {blueOf(plain), greenOf(plain), redOf(plain)};
+  // Every (alpha, byte) pair of each channel worked out once: a lookup per byte instead of a
+  // multiply and a division.
+  std::vector<std::uint8_t> tables(3 * 256 * 256);
+  for (int j = 0; j < 3; ++j)
+    for (int a = 0; a < 256; ++a) {
+      const int f = static_cast<int>(weightOfAlpha(static_cast<std::uint8_t>(a)));
+      std::uint8_t* row = tables.data() + (j * 256 + a) * 256;
+      // As BlendMask: the signed product's division truncates toward zero.
+      for (int c = 0; c < 256; ++c) row[c] = static_cast<std::uint8_t>(c + ((t[j] - c) * f) / 100);
+    }
   const int width = bitmap.width();
   Bitmap result;
   result.resetForOverwrite(width, bitmap.height(), 24);
@@ -72,10 +86,10 @@ void ComposeOverColour(Bitmap& bitmap, Color colour) {
       const std::uint8_t* src = bitmap.row(y);
       std::uint8_t* dst = result.row(y);
       for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-        const int f = static_cast<int>(weightOfAlpha(src[3]));
-        // As BlendMask: the signed product's division truncates toward zero.
-        for (int j = 0; j < 3; ++j)
-          dst[j] = static_cast<std::uint8_t>(src[j] + ((t[j] - src[j]) * f) / 100);
+        const std::size_t a = std::size_t{src[3]} * 256;
+        dst[0] = tables[a + src[0]];
+        dst[1] = tables[65536 + a + src[1]];
+        dst[2] = tables[131072 + a + src[2]];
       }
     }
   });
