@@ -89,8 +89,8 @@ cmp -s "$WORK/again.png" "$WORK/framed.png" || fail "framing is reproducible"
 expect 2 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/x.png" --soft-alpha --rgb
 expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" --output-dir "$WORK/soft" --soft-alpha --opacity 70
 [ -f "$WORK/soft/input_plane.png" ] || fail "a soft-alpha result defaults to PNG"
-if python3 -c 'import PIL' 2>/dev/null; then
-  alpha() { python3 -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); print(im.mode, "soft" if im.mode == "RGBA" and im.getextrema()[3][0] < 255 else "opaque")' "$1"; }
+if /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
+  alpha() { /usr/bin/python3 -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); print(im.mode, "soft" if im.mode == "RGBA" and im.getextrema()[3][0] < 255 else "opaque")' "$1"; }
   [ "$(alpha "$WORK/soft/input_plane.png")" = "RGBA soft" ] || fail "a soft-alpha PNG holds the alpha"
   for ext in tif tga jpg; do
     expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/soft.$ext" --soft-alpha --opacity 70
