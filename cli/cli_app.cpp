@@ -32,7 +32,7 @@ Commands:
   frame INPUT... [--mask MASK] [--settings FILE]
         (-o OUTPUT | --output-dir DIR [--format EXT] [--suffix TEXT] [--recursive] [--overwrite])
         [--colour COLOUR] [--opacity N] [--tile | --fit | --fit-keep-shape]
-        [--soften | --no-soften] [--two-tone | --no-two-tone] [--transparent | --rgb]
+        [--soften | --no-soften] [--two-tone | --no-two-tone] [--transparent | --rgb | --soft-alpha]
         [--negative | --no-negative] [--rotate 0|90|180|270] [--quality Q] [--progressive]
         [--jobs N] [--quiet] [--strip-metadata]
         [--list FILE] [--shard K/N] [--report FILE] [--whole]
@@ -40,7 +40,9 @@ Commands:
       "Enregistrer sous..." does. An INPUT may be a folder: its readable pictures, in name
       order (--recursive: with its sub-folders). Outputs are named after the inputs with the
       suffix and the extension of --format (default: the input's own when writable, else .jpg;
-      .gif for a transparent result); existing outputs are skipped unless --overwrite.
+      .gif for a transparent result, .png with --soft-alpha); existing outputs are skipped
+      unless --overwrite. --soft-alpha makes the mask the photo's alpha channel ("Transparence
+      progressive"), kept by PNG, TIFF and Targa; other formats get the picture over COLOUR.
       Photos that would share an output (names differing only by their extension) each
       get their own: the later ones add "-" and their extension (photo-bmp.jpg). An
       output that would replace one of the photos refuses the whole run.
@@ -173,7 +175,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
               {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix", "--colour",
                "--opacity", "--rotate", "--quality", "--jobs", "--list", "--shard", "--report"},
               {"--tile", "--fit", "--fit-keep-shape", "--soften", "--no-soften", "--two-tone",
-               "--no-two-tone", "--transparent", "--rgb", "--negative", "--no-negative",
+               "--no-two-tone", "--transparent", "--rgb", "--soft-alpha", "--negative", "--no-negative",
                "--progressive", "--recursive", "--overwrite", "--quiet", "--strip-metadata",
                "--whole"}),
           messages);

@@ -53,7 +53,9 @@ FrameSettings frameSettingsOf(const Arguments& a) {
     s.mask.keepShape = saved.keepShape;
     s.mask.soften = saved.soften;
     s.mask.twoTone = saved.twoTone;
-    s.mask.format = saved.format == 1 ? rfTransparent : rfCouleursRVB;
+    s.mask.format = saved.softAlpha     ? rfTransparenceProgressive
+                    : saved.format == 1 ? rfTransparent
+                                        : rfCouleursRVB;
   }
   if (auto m = a.value("--mask")) s.maskPath = *m;
   if (s.maskPath.empty()) throw UsageError{"frame needs --mask MASK (or --settings naming one)"};
@@ -67,10 +69,11 @@ FrameSettings frameSettingsOf(const Arguments& a) {
   if (a.has("--no-soften")) s.mask.soften = false;
   if (a.has("--two-tone")) s.mask.twoTone = true;
   if (a.has("--no-two-tone")) s.mask.twoTone = false;
-  if (a.has("--transparent") && a.has("--rgb"))
-    throw UsageError{"give either --transparent or --rgb"};
+  if (int(a.has("--transparent")) + int(a.has("--rgb")) + int(a.has("--soft-alpha")) > 1)
+    throw UsageError{"give only one of --transparent, --rgb and --soft-alpha"};
   if (a.has("--transparent")) s.mask.format = rfTransparent;
   if (a.has("--rgb")) s.mask.format = rfCouleursRVB;
+  if (a.has("--soft-alpha")) s.mask.format = rfTransparenceProgressive;
   if (a.has("--negative")) s.negative = true;
   if (a.has("--no-negative")) s.negative = false;
   if (auto o = a.value("--opacity")) s.blend.opacity = parseInt(*o, "--opacity", 10, 100);
@@ -155,9 +158,12 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
         pictures.push_back(std::move(picture));
     // Named all at once over the whole list, so that no two photos share an output whatever the
     // number of jobs, and a shard names its photos as one run of the whole list would.
+    // A soft-transparency result goes to PNG unless told otherwise: it keeps the alpha.
+    std::optional<std::string> format = a.value("--format");
+    if (!format && s.mask.format == rfTransparenceProgressive) format = ".png";
     const BatchOutputNames names =
-        nameBatchOutputs(pictures, *outputDir, a.value("--format"),
-                         a.value("--suffix").value_or(""), s.mask.format == rfTransparent);
+        nameBatchOutputs(pictures, *outputDir, format, a.value("--suffix").value_or(""),
+                         s.mask.format == rfTransparent);
     if (names.replacedInput)
       throw UsageError{"--output-dir would replace the photo \"" + *names.replacedInput +
                        "\" with its framed copy; choose another folder"};

@@ -84,6 +84,22 @@ expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" --output-dir "$WORK/batch2" --form
 expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/again.png" --colour clNavy --opacity 60 --soften
 cmp -s "$WORK/again.png" "$WORK/framed.png" || fail "framing is reproducible"
 
+# Soft transparency: the mask becomes the alpha, kept by PNG (the default in a folder), TIFF and
+# Targa; a format without alpha gets the picture over the colour.
+expect 2 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/x.png" --soft-alpha --rgb
+expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" --output-dir "$WORK/soft" --soft-alpha --opacity 70
+[ -f "$WORK/soft/input_plane.png" ] || fail "a soft-alpha result defaults to PNG"
+if /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
+  alpha() { /usr/bin/python3 -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); print(im.mode, "soft" if im.mode == "RGBA" and im.getextrema()[3][0] < 255 else "opaque")' "$1"; }
+  [ "$(alpha "$WORK/soft/input_plane.png")" = "RGBA soft" ] || fail "a soft-alpha PNG holds the alpha"
+  for ext in tif tga jpg; do
+    expect 0 "$CLI" frame "$PHOTO" --mask "$MASK" -o "$WORK/soft.$ext" --soft-alpha --opacity 70
+  done
+  [ "$(alpha "$WORK/soft.tif")" = "RGBA soft" ] || fail "a soft-alpha TIFF holds the alpha"
+  [ "$(alpha "$WORK/soft.tga")" = "RGBA soft" ] || fail "a soft-alpha Targa holds the alpha"
+  [ "$(alpha "$WORK/soft.jpg")" = "RGB opaque" ] || fail "a soft-alpha JPEG is composed over the colour"
+fi
+
 # Folders: the readable pictures in name order, the same bytes whatever the number of jobs,
 # existing outputs skipped unless --overwrite, sub-folders only with --recursive.
 mkdir -p "$WORK/in/sub"

@@ -166,7 +166,7 @@ TEST(WritePngTest, IndependentReaderSeesTheSamePixelsAndTransparency) {
       ASSERT_TRUE(WritePng(b, out).ok());
       auto decoded = test::decodeBytes(folder, "p.png", out);
       ASSERT_TRUE(decoded);
-      EXPECT_EQ(decoded->mode, bpp <= 8 ? "P" : "RGB");
+      EXPECT_EQ(decoded->mode, bpp <= 8 ? "P" : bpp == 32 ? "RGBA" : "RGB");
       EXPECT_EQ(decoded->rgb, test::expectedRgb(b)) << w << "x" << h << " " << bpp;
     }
   Bitmap t = test::randomBitmap(40, 30, 5, 8);

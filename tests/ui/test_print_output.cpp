@@ -18,6 +18,7 @@
 
 #include "../core/scripted_prompts.h"
 #include "bitmap/color.h"
+#include "compose/soft_alpha.h"
 #include "controls/spin2.h"
 #include "dialogs/annul_imp.h"
 #include "dialogs/impr.h"
@@ -394,6 +395,38 @@ class TestPrintOutput : public QObject {
     }
     QVERIFY(!isWhite(banded.pixel(30, 49)));
     QVERIFY(isWhite(banded.pixel(30, 56)));
+  }
+
+  void softTransparencyIsComposedOverWhitePaper() {
+    // Alpha 0 over black, 255 over a colour, 128 between: the page shows white, the colour and
+    // the composition of the saved files, whatever the surface held before.
+    Bitmap bitmap(30, 10, 32);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 30; ++x) {
+        std::uint8_t* p = bitmap.row(y) + 4 * x;
+        p[0] = 40;
+        p[1] = 80;
+        p[2] = x < 10 ? 0 : 160;
+        p[3] = x < 10 ? 0 : x < 20 ? 128 : 255;
+      }
+    Bitmap composed = bitmap;
+    ComposeOverColour(composed, kWhite);
+    TImageZoom zoom;
+    zoom.SetBitmap(&bitmap);
+    zoom.SetBounds(QRect(0, 0, 30, 10));
+    zoom.SetZoom(1.0);
+    QImage page(30, 10, QImage::Format_RGB32);
+    page.fill(Qt::red);
+    {
+      QPainter painter(&page);
+      drawInBands(
+          zoom, painter, [] { return true; }, 4);
+    }
+    for (int x : {2, 15, 25}) {
+      const Color c = composed.pixel(x, 5);
+      QCOMPARE(page.pixel(x, 5), qRgb(redOf(c), greenOf(c), blueOf(c)));
+    }
+    QCOMPARE(page.pixel(2, 5), qRgb(255, 255, 255));
   }
 };
 

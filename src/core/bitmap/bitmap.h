@@ -2,9 +2,9 @@
 //
 // Rows are top-down (row 0 at the top), each row starts 4-byte aligned and is addressed directly
 // through row(y). Depths: 24 bits (the working bitmap: blue, green, red), 32 bits (blue, green,
-// red, alpha; only right after decoding), and the palette forms 1, 4 and 8 bits whose pixels index
-// palette() (1 bit: most significant bit first; 4 bits: high nibble first). An empty bitmap (0 x 0,
-// or any size with a zero side) is valid everywhere.
+// red, straight alpha: right after decoding, and the soft-transparency result), and the palette
+// forms 1, 4 and 8 bits whose pixels index palette() (1 bit: most significant bit first; 4 bits:
+// high nibble first). An empty bitmap (0 x 0, or any size with a zero side) is valid everywhere.
 //
 // The attributes Transparent and TransparentColor travel with the bitmap through copies, undo and
 // saving.

@@ -6,6 +6,7 @@
 #include "compose/bitmap_filters.h"
 #include "compose/blend_mask.h"
 #include "compose/resample.h"
+#include "compose/soft_alpha.h"
 #include "imagefile/palette/reduce_palette.h"
 
 namespace vorlino {
@@ -54,6 +55,13 @@ std::optional<Bitmap> BuildMaskBitmap(const Bitmap& maskPicture, int width, int 
 
 void ApplyMaskBitmap(Bitmap& working, const Bitmap& mask, TResultFormat format,
                      const BlendOptions& blend) {
+  if (format == rfTransparenceProgressive) {
+    SoftAlphaMask(working, mask, blend.opacity);
+    working.TransparentColor = ColorToRGB(blend.colour);
+    working.Transparent = false;
+    return;
+  }
+  ComposeOverColour(working, working.TransparentColor);
   if (format == rfTransparent) {
     // The reduction reads the transparent colour from the bitmap, so it is set first.
     working.TransparentColor = kTransparentKey;

@@ -11,7 +11,7 @@
 namespace vorlino {
 
 // The result formats of the side panel's list, by item index.
-enum TResultFormat { rfCouleursRVB = 0, rfTransparent = 1 };
+enum TResultFormat { rfCouleursRVB = 0, rfTransparent = 1, rfTransparenceProgressive = 2 };
 
 // The side-panel settings that shape the mask bitmap.
 struct MaskOptions {
@@ -25,7 +25,9 @@ struct MaskOptions {
   std::optional<MaskCuts> cuts;
 };
 
-// The settings read when the mask is blended in the "Couleurs RVB" format.
+// The settings read when the mask is blended in the "Couleurs RVB" format; in "Transparence
+// progressive" the opacity shapes the alpha and the colour is the one the picture is later composed
+// over where a file or a device cannot keep the alpha.
 struct BlendOptions {
   int opacity = 100;
   Color colour = kWhite;
@@ -40,7 +42,10 @@ std::optional<Bitmap> BuildMaskBitmap(const Bitmap& maskPicture, int width, int 
 
 // Blends a mask bitmap into the working bitmap in the chosen format and sets its transparency:
 // "Transparent" keys the masked area with kTransparentKey after a 256-colour reduction (options
-// 65), "Couleurs RVB" pulls towards the colour at the opacity. Errors propagate.
+// 65), "Couleurs RVB" pulls towards the colour at the opacity, "Transparence progressive" makes
+// the mask the alpha of a 32-bit picture (SoftAlphaMask) and keeps the colour in TransparentColor
+// as the one to compose over. A 32-bit working bitmap given one of the first two formats is first
+// composed over its TransparentColor. Errors propagate.
 void ApplyMaskBitmap(Bitmap& working, const Bitmap& mask, TResultFormat format,
                      const BlendOptions& blend);
 

@@ -67,6 +67,7 @@ bool writeIdat(ByteWriter& out, const std::uint8_t* filtered, std::size_t size, 
 CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
   const int bpp = bitmap.bitsPerPixel();
   const bool indexed = bpp <= 8;
+  const bool withAlpha = bpp == 32;
   const int depth = indexed ? bpp : 8;
   out.write(kSignature, sizeof kSignature);
 
@@ -80,7 +81,7 @@ CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
   put32(ihdr, static_cast<std::uint32_t>(bitmap.width()));
   put32(ihdr + 4, static_cast<std::uint32_t>(bitmap.height()));
   ihdr[8] = static_cast<std::uint8_t>(depth);
-  ihdr[9] = indexed ? 3 : 2;
+  ihdr[9] = indexed ? 3 : withAlpha ? 6 : 2;
   ihdr[10] = ihdr[11] = ihdr[12] = 0;
   writeChunk(out, "IHDR", ihdr, sizeof ihdr);
 
@@ -104,9 +105,9 @@ CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
   // One filter byte, then the row; Sub subtracts the byte one pixel to the left (one byte back
   // for depths below 8).
   const std::size_t width = static_cast<std::size_t>(bitmap.width());
+  const std::size_t step = indexed ? 1 : withAlpha ? 4 : 3;
   const std::size_t rowBytes =
-      indexed ? (width * static_cast<std::size_t>(depth) + 7) / 8 : 3 * width;
-  const std::size_t step = indexed ? 1 : 3;
+      indexed ? (width * static_cast<std::size_t>(depth) + 7) / 8 : step * width;
   const int tailBits = static_cast<int>((width * static_cast<std::size_t>(depth)) % 8);
   const auto filteredBytes = checkedMul(rowBytes + 1, static_cast<std::size_t>(bitmap.height()));
   if (!filteredBytes) return CodecResult::fail(CodecError::ceTooLarge, "image too large");
@@ -120,11 +121,11 @@ CodecResult writePngBody(const Bitmap& bitmap, ByteWriter& out, int level) {
         // Unused low bits of a packed row's last byte are zero in the file.
         if (tailBits) raw[rowBytes - 1] &= static_cast<std::uint8_t>(0xFF00u >> tailBits);
       } else {
-        const std::size_t srcStep = static_cast<std::size_t>(bpp / 8);
         for (std::size_t x = 0; x < width; ++x) {
-          raw[3 * x] = src[srcStep * x + 2];
-          raw[3 * x + 1] = src[srcStep * x + 1];
-          raw[3 * x + 2] = src[srcStep * x];
+          raw[step * x] = src[step * x + 2];
+          raw[step * x + 1] = src[step * x + 1];
+          raw[step * x + 2] = src[step * x];
+          if (withAlpha) raw[4 * x + 3] = src[4 * x + 3];
         }
       }
       std::uint8_t* f = filtered.data() + static_cast<std::size_t>(y) * (rowBytes + 1);

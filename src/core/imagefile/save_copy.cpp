@@ -14,12 +14,24 @@ void MakeSaveReady(Bitmap& picture) {
   if (picture.Transparent) ReduceToPalette(picture, 256, 66);
 }
 
-std::string withGifExtension(const std::string& name) {
+namespace {
+
+std::string withExtension(const std::string& name, const char* extension) {
   if (name.empty()) return name;
   const auto slash = name.find_last_of('/');
   const auto dot = name.find_last_of('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  return (hasExtension ? name.substr(0, dot) : name) + ".gif";
+  return (hasExtension ? name.substr(0, dot) : name) + extension;
+}
+
+}  // namespace
+
+std::string withGifExtension(const std::string& name) {
+  return withExtension(name, ".gif");
+}
+
+std::string withPngExtension(const std::string& name) {
+  return withExtension(name, ".png");
 }
 
 }  // namespace vorlino

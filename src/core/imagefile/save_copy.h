@@ -20,4 +20,8 @@ void MakeSaveReady(Bitmap& picture);
 // empty. The extension proposed for a transparent result.
 std::string withGifExtension(const std::string& name);
 
+// name with its extension replaced by ".png", as withGifExtension: the extension proposed for a
+// picture with an alpha channel.
+std::string withPngExtension(const std::string& name);
+
 }  // namespace vorlino

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "compose/soft_alpha.h"
 #include "imagefile/bmp_rle_writer.h"
 #include "imagefile/bmp_writer.h"
 #include "imagefile/file_output.h"
@@ -75,7 +76,18 @@ void showSaveError(const std::string& fileName, bool unknownFormat) {
 int writeWithEncoder(const std::string& fileName, const SaveEncoder& encoder, const Bitmap& bitmap,
                      bool reportFailures, const PhotoMetadata* metadata) {
   ByteWriter out;
-  CodecResult result = encode(encoder, bitmap, out);
+  CodecResult result;
+  if (bitmap.bitsPerPixel() == 32 && !formatKeepsAlpha(encoder.format)) {
+    try {
+      Bitmap opaque(bitmap);
+      ComposeOverColour(opaque, bitmap.TransparentColor);
+      result = encode(encoder, opaque, out);
+    } catch (...) {
+      result = CodecResult::fail(CodecError::ceNoMemory, "no memory for the opaque copy");
+    }
+  } else {
+    result = encode(encoder, bitmap, out);
+  }
   // A failure to place the metadata leaves the encoded bytes as they were: the picture matters
   // more.
   if (result.ok() && metadata && formatCarriesMetadata(encoder.format))
@@ -140,6 +152,11 @@ std::optional<SaveFormat> saveFormatOf(const std::string& fileName) {
 bool formatCarriesMetadata(SaveFormat format) {
   return format == SaveFormat::sfJpeg || format == SaveFormat::sfPng ||
          format == SaveFormat::sfTiff || format == SaveFormat::sfWebp;
+}
+
+bool formatKeepsAlpha(SaveFormat format) {
+  return format == SaveFormat::sfPng || format == SaveFormat::sfTiff ||
+         format == SaveFormat::sfTarga || format == SaveFormat::sfWebp;
 }
 
 int SaveImageFile(std::string& fileName, Bitmap& bitmap, const std::string& defaultName,

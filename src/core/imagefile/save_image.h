@@ -49,6 +49,10 @@ std::optional<SaveFormat> saveFormatOf(const std::string& fileName);
 // Whether files of this format carry a photo's metadata and colour profile when saved.
 bool formatCarriesMetadata(SaveFormat format);
 
+// Whether files of this format keep the alpha of a 32-bit picture. The others get the picture
+// composed over its TransparentColor (ComposeOverColour) before they are written.
+bool formatKeepsAlpha(SaveFormat format);
+
 // Writes bitmap to fileName by its extension. When fileName is empty, the save dialog is shown
 // first (type preselected from defaultName, which is proposed without its extension) and the
 // chosen name is written back. Returns 1 written, 0 cancelled (dialog or before-save handler),

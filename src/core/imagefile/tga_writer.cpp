@@ -43,7 +43,7 @@ void encodeTargaRow(const std::uint8_t* row, int count, int size, ByteWriter& ou
   }
 }
 
-void writeTargaHeader(ByteWriter& out, int width, int height, bool mapped) {
+void writeTargaHeader(ByteWriter& out, int width, int height, bool mapped, bool alpha) {
   out.u8(0);
   out.u8(mapped ? 1 : 0);
   out.u8(mapped ? 9 : 10);
@@ -54,15 +54,16 @@ void writeTargaHeader(ByteWriter& out, int width, int height, bool mapped) {
   out.u16le(0);
   out.u16le(static_cast<std::uint16_t>(width));
   out.u16le(static_cast<std::uint16_t>(height));
-  out.u8(mapped ? 8 : 24);
-  out.u8(0x20);
+  out.u8(mapped ? 8 : alpha ? 32 : 24);
+  out.u8(alpha ? 0x28 : 0x20);  // top row first; with alpha, 8 alpha bits per pixel
 }
 
 namespace {
 
 CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
   const bool mapped = bitmap.bitsPerPixel() == 8;
-  writeTargaHeader(out, bitmap.width(), bitmap.height(), mapped);
+  const bool alpha = bitmap.bitsPerPixel() == 32;
+  writeTargaHeader(out, bitmap.width(), bitmap.height(), mapped, alpha);
   if (mapped)
     for (std::size_t i = 0; i < 256; ++i) {
       const PaletteColor c = paletteEntry(bitmap, i);
@@ -70,7 +71,7 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
       out.u8(c.green);
       out.u8(c.red);
     }
-  const int size = mapped ? 1 : 3;
+  const int size = mapped ? 1 : alpha ? 4 : 3;
   for (int y = 0; y < bitmap.height(); ++y)
     encodeTargaRow(bitmap.row(y), bitmap.width(), size, out);
   return CodecResult::success();
@@ -80,7 +81,7 @@ CodecResult writeTargaBody(const Bitmap& bitmap, ByteWriter& out) {
 
 CodecResult WriteTarga(const Bitmap& bitmap, ByteWriter& out, const TargaOptions&) noexcept {
   return runCodec([&] {
-    return writeAs8Or24Bits(bitmap, [&](const Bitmap& b) { return writeTargaBody(b, out); });
+    return writeAs8Or24Or32Bits(bitmap, [&](const Bitmap& b) { return writeTargaBody(b, out); });
   });
 }
 

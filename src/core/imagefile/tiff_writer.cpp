@@ -39,8 +39,9 @@ void writeResolutions(ByteWriter& out) {
   }
 }
 
-void writeEntries(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
-  out.u16le(kEntryCount);
+template <std::size_t N>
+void writeEntries(ByteWriter& out, const Entry (&entries)[N]) {
+  out.u16le(static_cast<std::uint16_t>(N));
   for (const Entry& e : entries) {
     out.u16le(e.tag);
     out.u16le(e.type);
@@ -50,7 +51,8 @@ void writeEntries(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
   out.u32le(0);
 }
 
-void writeDirectory(ByteWriter& out, const Entry (&entries)[kEntryCount]) {
+template <std::size_t N>
+void writeDirectory(ByteWriter& out, const Entry (&entries)[N]) {
   // No padding byte: the directory may start at an odd offset.
   const std::size_t at = out.size();
   writeEntries(out, entries);
@@ -114,10 +116,59 @@ CodecResult writeRgbTiff(const Bitmap& bitmap, ByteWriter& out, std::uint32_t wi
   return CodecResult::success();
 }
 
+// Blue, green, red, alpha pixels as red, green, blue, alpha samples. The alpha is straight (the
+// colours are the photo's, not multiplied by it): ExtraSamples says "unassociated".
+CodecResult writeRgbaTiff(const Bitmap& bitmap, ByteWriter& out, std::uint32_t width,
+                          std::uint32_t height) {
+  constexpr std::uint32_t kXRes = 8, kYRes = 16, kBitsPerSample = 24, kSoftwareAt = 32,
+                          kPixels = 42;
+  constexpr std::uint16_t kUnassociatedAlpha = 2;
+  const auto pixelBytes = checkedMul(std::size_t{4} * width, height);
+  if (!pixelBytes || *pixelBytes > 0xFFFFFFFFu - kPixels - 200)
+    return CodecResult::fail(CodecError::ceTooLarge, "TIFF file above 4 GiB");
+  out.reserve(kPixels + *pixelBytes + 2 + 12 * (kEntryCount + 1) + 4);
+  writeHeader(out);
+  writeResolutions(out);
+  for (int sample = 0; sample < 4; ++sample) out.u16le(8);
+  out.write(kSoftware, sizeof kSoftware);
+  std::vector<std::uint8_t> rgba(std::size_t{4} * width);
+  for (int y = 0; y < bitmap.height(); ++y) {
+    const std::uint8_t* src = bitmap.row(y);
+    for (std::size_t x = 0; x < width; ++x) {
+      rgba[4 * x] = src[4 * x + 2];
+      rgba[4 * x + 1] = src[4 * x + 1];
+      rgba[4 * x + 2] = src[4 * x];
+      rgba[4 * x + 3] = src[4 * x + 3];
+    }
+    out.write(rgba.data(), rgba.size());
+  }
+  const Entry entries[kEntryCount + 1] = {
+      {254, kLong, 1, 0},
+      {256, kShort, 1, width},
+      {257, kShort, 1, height},
+      {258, kShort, 4, kBitsPerSample},
+      {259, kShort, 1, 1},
+      {262, kShort, 1, 2},
+      {273, kLong, 1, kPixels},
+      {277, kShort, 1, 4},
+      {278, kLong, 1, height},
+      {279, kLong, 1, static_cast<std::uint32_t>(*pixelBytes)},
+      {282, kRational, 1, kXRes},
+      {283, kRational, 1, kYRes},
+      {284, kShort, 1, 1},
+      {296, kShort, 1, 2},
+      {305, kAscii, sizeof kSoftware, kSoftwareAt},
+      {338, kShort, 1, kUnassociatedAlpha},
+  };
+  writeDirectory(out, entries);
+  return CodecResult::success();
+}
+
 CodecResult writeTiffBody(const Bitmap& bitmap, ByteWriter& out) {
   const auto width = static_cast<std::uint32_t>(bitmap.width());
   const auto height = static_cast<std::uint32_t>(bitmap.height());
   if (bitmap.bitsPerPixel() == 8) return writePaletteTiff(bitmap, out, width, height);
+  if (bitmap.bitsPerPixel() == 32) return writeRgbaTiff(bitmap, out, width, height);
   return writeRgbTiff(bitmap, out, width, height);
 }
 
@@ -169,7 +220,7 @@ void writeRgbTiffDirectory(ByteWriter& out, std::uint32_t width, std::uint32_t h
 
 CodecResult WriteTiff(const Bitmap& bitmap, ByteWriter& out, const TiffOptions&) noexcept {
   return runCodec([&] {
-    return writeAs8Or24Bits(bitmap, [&](const Bitmap& b) { return writeTiffBody(b, out); });
+    return writeAs8Or24Or32Bits(bitmap, [&](const Bitmap& b) { return writeTiffBody(b, out); });
   });
 }
 

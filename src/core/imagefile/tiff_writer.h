@@ -3,7 +3,8 @@
 //
 // 8-bit palette bitmaps are written as palette colour (the colour map right after the header,
 // pixel data at 1570); 24-bit ones as RGB (pixel data at 40, red first). 1- and 4-bit bitmaps are
-// written as 8 bits with the same colours, 32-bit ones as 24 bits. Width and height are SHORT
+// written as 8 bits with the same colours. 32-bit ones as RGBA (pixel data at 42, 16 entries, the
+// last an ExtraSamples of 2: unassociated alpha). Width and height are SHORT
 // entries: a side above 65535 fails with ceTooLarge. An empty bitmap gives an empty file.
 #pragma once
 

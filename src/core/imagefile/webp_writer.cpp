@@ -80,7 +80,8 @@ CodecResult WriteWebp(const Bitmap& bitmap, ByteWriter& out, const WebpOptions& 
       const Bitmap bgra = paletteAsBgra(bitmap);
       imported = WebPPictureImportBGRA(&picture, bgra.bits(), static_cast<int>(bgra.stride()));
     } else if (bitmap.bitsPerPixel() == 32) {
-      imported = WebPPictureImportBGRX(&picture, bitmap.bits(), static_cast<int>(bitmap.stride()));
+      // A soft-transparency result: lossy colours, the alpha plane kept losslessly.
+      imported = WebPPictureImportBGRA(&picture, bitmap.bits(), static_cast<int>(bitmap.stride()));
     } else {
       imported = WebPPictureImportBGR(&picture, bitmap.bits(), static_cast<int>(bitmap.stride()));
     }

@@ -44,6 +44,16 @@ CodecResult writeAs8Or24Bits(const Bitmap& bitmap, Body&& body) {
   }
 }
 
+// As writeAs8Or24Bits, with 32-bit bitmaps handed on as they are, alpha and all.
+template <class Body>
+CodecResult writeAs8Or24Or32Bits(const Bitmap& bitmap, Body&& body) {
+  if (bitmap.bitsPerPixel() == 32 && !bitmap.empty()) {
+    if (CodecResult r = checkShortSides(bitmap); !r.ok()) return r;
+    return body(bitmap);
+  }
+  return writeAs8Or24Bits(bitmap, body);
+}
+
 // Entry `index` of the palette, black past its end.
 PaletteColor paletteEntry(const Bitmap& bitmap, std::size_t index);
 

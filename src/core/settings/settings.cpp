@@ -84,6 +84,9 @@ void applyValue(Settings& s, SettingId id, const std::string& value) {
     case SettingId::siKeepShape:
       s.keepShape = value == "1";
       break;
+    case SettingId::siSoftAlpha:
+      s.softAlpha = value == "1";
+      break;
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:
@@ -127,6 +130,8 @@ std::string valueText(const Settings& s, SettingId id) {
       return flag(s.gallery);
     case SettingId::siKeepShape:
       return flag(s.keepShape);
+    case SettingId::siSoftAlpha:
+      return flag(s.softAlpha);
     case SettingId::siRecent1:
     case SettingId::siRecent2:
     case SettingId::siRecent3:

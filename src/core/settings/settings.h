@@ -43,6 +43,7 @@ enum class SettingId {
   siLivePreview,
   siGallery,
   siKeepShape,
+  siSoftAlpha,
   siRecent1,
   siRecent2,
   siRecent3,
@@ -59,7 +60,7 @@ struct SettingKey {
 };
 
 // Every key, in the order in which it is read and written.
-inline constexpr std::array<SettingKey, 20> kSettingKeys{{
+inline constexpr std::array<SettingKey, 21> kSettingKeys{{
     {SettingId::siOpenFolder, kParamsSection, "Ouvrir", "",
      "folder of the open dialog; taken when the folder exists"},
     {SettingId::siSaveFolder, kParamsSection, "Enregistrer", "",
@@ -90,6 +91,9 @@ inline constexpr std::array<SettingKey, 20> kSettingKeys{{
      "\"0\": the gallery of masks is closed; any other value: it is shown"},
     {SettingId::siKeepShape, kParamsSection, "SansDeformer", "0",
      "\"1\": fit the mask without stretching its corners (\"Ajuster\" is then \"0\")"},
+    {SettingId::siSoftAlpha, kParamsSection, "TransparenceProgressive", "0",
+     "\"1\": the result format is \"Transparence progressive\" (\"Format\" is then 0, which "
+     "programs without that format read as \"Couleurs RVB\")"},
     {SettingId::siRecent1, kFilesSection, "Fichier1", "", "most recent file"},
     {SettingId::siRecent2, kFilesSection, "Fichier2", "", "second recent file"},
     {SettingId::siRecent3, kFilesSection, "Fichier3", "", "third recent file"},
@@ -113,6 +117,7 @@ struct Settings {
   bool livePreview = true;               // "ApercuDirect"
   bool gallery = true;                   // "Galerie": the gallery of masks is shown
   bool keepShape = false;                // "SansDeformer": wins over fit and repeat
+  bool softAlpha = false;                // "TransparenceProgressive"
   std::vector<std::string> recentFiles;  // newest first, at most kMaxRecentFiles
 };
 

@@ -10,7 +10,9 @@ namespace vorlino {
 QImage BitmapToClipboardImage(const Bitmap& bitmap) {
   if (bitmap.empty()) return {};
   const BitmapArea area = imageOfArea(bitmap, QRect(0, 0, bitmap.width(), bitmap.height()));
-  return area.image.copy(area.source).convertToFormat(QImage::Format_RGB32);
+  // A soft-transparency result keeps its alpha (the platform offers it as PNG too).
+  return area.image.copy(area.source)
+      .convertToFormat(bitmap.bitsPerPixel() == 32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
 }
 
 Bitmap ClipboardImageToBitmap(const QImage& image) {

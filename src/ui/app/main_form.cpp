@@ -356,7 +356,8 @@ QWidget* TMainForm::CreateSidePanel() {
   place(EdiOpacite, "EdiOpacite", 77, 216, 60, 21);
 
   CmbFormat = new QComboBox(PnlLeft);
-  CmbFormat->addItems({QStringLiteral("Couleurs RVB"), QStringLiteral("Transparent")});
+  CmbFormat->addItems({QStringLiteral("Couleurs RVB"), QStringLiteral("Transparent"),
+                       QStringLiteral("Transparence progressive")});
   CmbFormat->setToolTip(QStringLiteral("Format du résultat"));
   place(CmbFormat, "CmbFormat", 8, 247, 130, 21);
   Bind(CmbFormat, &QComboBox::currentIndexChanged, &TMainForm::CmbFormatChange);

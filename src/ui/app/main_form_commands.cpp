@@ -113,7 +113,8 @@ void TMainForm::UpdateCommands() {
 
 void TMainForm::SetResultTransparent(bool flag) {
   WorkingBitmap().Transparent = flag;
-  imageView_->SetTransparentDisplay(flag);
+  // A picture with an alpha channel shows the squares through it too, drawn the same way.
+  imageView_->SetTransparentDisplay(flag || WorkingBitmap().bitsPerPixel() == 32);
 }
 
 bool TMainForm::ConfirmDiscard() {
@@ -287,7 +288,9 @@ void TMainForm::CmbZoomCloseUp() {
 }
 
 void TMainForm::CmbFormatChange() {
-  const bool rgb = CmbFormat->currentIndex() == 0;
+  // The soft transparency reads the opacity, the colour (composed behind where the alpha cannot
+  // be kept) and the two tones as "Couleurs RVB" does.
+  const bool rgb = CmbFormat->currentIndex() != 1;
   for (QWidget* w : {static_cast<QWidget*>(ChbBichromie), static_cast<QWidget*>(LblOpacite),
                      static_cast<QWidget*>(EdiOpacite), static_cast<QWidget*>(LblCouleur),
                      static_cast<QWidget*>(ColorEdit)}) {
@@ -296,7 +299,14 @@ void TMainForm::CmbFormatChange() {
 }
 
 TResultFormat TMainForm::ResultFormat() const {
-  return CmbFormat->currentIndex() == 1 ? rfTransparent : rfCouleursRVB;
+  switch (CmbFormat->currentIndex()) {
+    case 1:
+      return rfTransparent;
+    case 2:
+      return rfTransparenceProgressive;
+    default:
+      return rfCouleursRVB;
+  }
 }
 
 }  // namespace vorlino

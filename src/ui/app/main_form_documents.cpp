@@ -89,6 +89,9 @@ int TMainForm::SaveDocument() {
   Bitmap copy = MakeSaveCopy(WorkingBitmap());
   if (WorkingBitmap().Transparent)
     suggested = QString::fromStdString(withGifExtension(suggested.toStdString()));
+  // An alpha channel is kept by PNG; formats without one get the picture over its colour.
+  else if (WorkingBitmap().bitsPerPixel() == 32)
+    suggested = QString::fromStdString(withPngExtension(suggested.toStdString()));
   std::string chosen;
   const PhotoMetadata metadata =
       KeepMetadata() ? documentMetadata_ : documentMetadata_.profileOnly();

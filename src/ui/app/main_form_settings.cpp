@@ -35,6 +35,7 @@ void TMainForm::LoadSettings() {
   ReplayMask(settings);
   ColorEdit->setColor(settings.colour);
   if (settings.format == 1) CmbFormat->setCurrentIndex(1);  // runs CmbFormatChange
+  if (settings.softAlpha) CmbFormat->setCurrentIndex(2);
   ChbFlou->setChecked(settings.soften);
   ChbBichromie->setChecked(settings.twoTone);
   (settings.keepShape ? RdbSansDeformer : settings.fit ? RdbAjuster : RdbRepeter)->setChecked(true);
@@ -89,6 +90,7 @@ void TMainForm::SaveSettings() {
   settings.negative = negative_;
   settings.angle = maskAngle_;
   settings.format = CmbFormat->currentIndex() == 1 ? 1 : 0;
+  settings.softAlpha = CmbFormat->currentIndex() == 2;
   settings.soften = ChbFlou->isChecked();
   settings.twoTone = ChbBichromie->isChecked();
   settings.fit = RdbAjuster->isChecked();

@@ -210,6 +210,8 @@ bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
   std::optional<std::string> format;
   if (choices.format >= 0 && choices.format < kSaveFormatCount)
     format = FirstExtension(choices.format);
+  else if (softAlpha_)
+    format = ".png";
   const BatchOutputNames names = nameBatchOutputs(pictures, output, format, "", transparent_);
   if (names.replacedInput) {
     ShowError(
@@ -247,6 +249,7 @@ bool TBatchForm::Execute(const Bitmap& maskPicture, const FrameFileSettings& set
   ShowChoices();
   jobs_.clear();
   transparent_ = settings.mask.format == rfTransparent;
+  softAlpha_ = settings.mask.format == rfTransparenceProgressive;
   if (ExecModal(*this) != QDialog::Accepted || jobs_.empty()) return false;
 
   FrameFileSettings run = settings;

@@ -93,6 +93,7 @@ class TBatchForm : public QDialog {
   TJPGCompressForm* jpegForm_ = nullptr;
   TBatchChoices choices_;
   bool transparent_ = false;  // the result format of the run being prepared
+  bool softAlpha_ = false;    // "Transparence progressive": PNG unless a format is chosen
   std::vector<FrameFileJob> jobs_;
   JpegOptions jpeg_;
 };

@@ -15,6 +15,7 @@
 
 #include "compose/plain_resize.h"
 #include "compose/resample.h"
+#include "compose/resample_alpha.h"
 #include "controls/spin2.h"
 #include "dialogs/modal.h"
 #include "prompts/prompts.h"
@@ -268,8 +269,9 @@ void TRedimForm::BOkClick() {
       // Resize into a bitmap of its own: a failure leaves the working bitmap whole.
       Bitmap resized;
       if (CBOptimiser->isChecked()) {
-        ResampleBitmap(std::uint32_t(newWidth_), std::uint32_t(newHeight_), rkLanczos3, 0,
-                       *snapshot, resized);
+        // A soft-transparency result keeps its alpha; 24-bit pictures resize as they always did.
+        ResampleKeepingAlpha(std::uint32_t(newWidth_), std::uint32_t(newHeight_), rkLanczos3, 0,
+                             *snapshot, resized);
         resized.Transparent = working.Transparent;
         resized.TransparentColor = working.TransparentColor;
       } else {

@@ -41,6 +41,10 @@ TBandedDrawResult drawInBands(const TImageZoom& zoom, QPainter& painter,
     if (bitmap->Transparent) {
       const QImage image = maskedImageOfArea(*bitmap, band, band.size(), key);
       painter.drawImage(place, image, QRectF(image.rect()));
+    } else if (bitmap->bitsPerPixel() == 32) {
+      // Soft transparency on paper: composed over white, as the paper would show it.
+      const QImage image = opaqueImageOfArea(*bitmap, band, kWhite);
+      painter.drawImage(place, image, QRectF(image.rect()));
     } else {
       const BitmapArea area = imageOfArea(*bitmap, band);
       painter.drawImage(place, area.image, QRectF(area.source));

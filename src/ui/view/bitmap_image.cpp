@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "compose/soft_alpha.h"
+
 namespace vorlino {
 namespace {
 
@@ -69,6 +71,10 @@ BitmapArea imageOfArea(const Bitmap& bitmap, const QRect& requested) {
       return {QImage(first + 3 * area.left(), area.width(), area.height(), stride,
                      QImage::Format_BGR888),
               QRect(QPoint(0, 0), area.size())};
+    case 32:
+      return {QImage(first + 4 * area.left(), area.width(), area.height(), stride,
+                     QImage::Format_ARGB32),
+              QRect(QPoint(0, 0), area.size())};
     case 8: {
       QImage image(first + area.left(), area.width(), area.height(), stride,
                    QImage::Format_Indexed8);
@@ -93,6 +99,30 @@ BitmapArea imageOfArea(const Bitmap& bitmap, const QRect& requested) {
       return {image, QRect(QPoint(0, 0), area.size())};
     }
   }
+}
+
+QImage opaqueImageOfArea(const Bitmap& bitmap, const QRect& requested, Color colour) {
+  const QRect area = requested.intersected(QRect(0, 0, bitmap.width(), bitmap.height()));
+  if (area.isEmpty()) return {};
+  if (bitmap.bitsPerPixel() != 32) {
+    const BitmapArea wrapped = imageOfArea(bitmap, area);
+    return wrapped.image.copy(wrapped.source).convertToFormat(QImage::Format_RGB32);
+  }
+  QImage image(area.size(), QImage::Format_RGB32);
+  if (image.isNull()) return {};
+  const Color plain = ColorToRGB(colour);
+  const int t[3] = {blueOf(plain), greenOf(plain), redOf(plain)};
+  for (int y = 0; y < area.height(); ++y) {
+    const std::uint8_t* src = bitmap.row(area.top() + y) + 4 * area.left();
+    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < area.width(); ++x, src += 4) {
+      const int f = static_cast<int>(weightOfAlpha(src[3]));
+      int c[3];
+      for (int j = 0; j < 3; ++j) c[j] = src[j] + ((t[j] - src[j]) * f) / 100;
+      out[x] = qRgb(c[2], c[1], c[0]);
+    }
+  }
+  return image;
 }
 
 QImage maskedImageOfArea(const Bitmap& bitmap, const QRect& requested, const QSize& size,

@@ -205,7 +205,8 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   const QRect imageRect = zoomer_.ImageRect();
 
   const vorlino::Bitmap& drawn = shown_ != nullptr ? *shown_ : bitmap_;
-  if (drawn.Transparent) {
+  // Key-colour and alpha-channel results alike show what lies behind them as squares.
+  if (drawn.Transparent || drawn.bitsPerPixel() == 32) {
     if (checkerPattern_.isNull()) {
       // White with two silver 4 x 4 squares.
       checkerPattern_ = QImage(8, 8, QImage::Format_RGB32);
