@@ -18,8 +18,8 @@ void BM_Memcpy24MP(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(src.byteCount()));
-  state.counters["pixels/s"] = benchmark::Counter(
-      static_cast<double>(src.width()) * src.height(), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(src.width()) * src.height(),
+                                                  benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_Memcpy24MP)->Unit(benchmark::kMillisecond);
 

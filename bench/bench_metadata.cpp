@@ -13,10 +13,10 @@
 
 #include "bench_images.h"
 #include "imagefile/decoders.h"
+#include "imagefile/jpeg_writer.h"
 #include "imagefile/load_image.h"
 #include "imagefile/metadata.h"
 #include "imagefile/save_image.h"
-#include "imagefile/jpeg_writer.h"
 
 namespace vorlino::bench {
 namespace {

@@ -175,9 +175,9 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
               {"--mask", "--settings", "-o", "--output-dir", "--format", "--suffix", "--colour",
                "--opacity", "--rotate", "--quality", "--jobs", "--list", "--shard", "--report"},
               {"--tile", "--fit", "--fit-keep-shape", "--soften", "--no-soften", "--two-tone",
-               "--no-two-tone", "--transparent", "--rgb", "--soft-alpha", "--negative", "--no-negative",
-               "--progressive", "--recursive", "--overwrite", "--quiet", "--strip-metadata",
-               "--whole"}),
+               "--no-two-tone", "--transparent", "--rgb", "--soft-alpha", "--negative",
+               "--no-negative", "--progressive", "--recursive", "--overwrite", "--quiet",
+               "--strip-metadata", "--whole"}),
           messages);
     throw UsageError{"unknown command \"" + command + "\""};
   } catch (const UsageError& e) {

@@ -28,8 +28,8 @@
 #include "app/main_form.h"
 #include "compose/resample.h"
 #include "imagefile/file_output.h"
-#include "imagefile/load_image.h"
 #include "imagefile/jpeg_writer.h"
+#include "imagefile/load_image.h"
 #include "prompts/prompts.h"
 #include "view/my_graphic.h"
 

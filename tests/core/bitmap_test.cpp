@@ -125,9 +125,7 @@ TEST(BitmapTest, ReusedLargeBlocksAreZeroWhenAskedAndLargeEnough) {
   const Bitmap fresh(2000, 1500, 24);
   EXPECT_EQ(std::count(fresh.row(0), fresh.row(0) + fresh.byteCount(), 0),
             static_cast<std::ptrdiff_t>(fresh.byteCount()));
-  {
-    PixelBuffer small(kBytes, PixelBuffer::Fill::kAny);
-  }
+  { PixelBuffer small(kBytes, PixelBuffer::Fill::kAny); }
   PixelBuffer larger(2 * kBytes, PixelBuffer::Fill::kAny);  // the kept 9 MiB block will not do
   ASSERT_GE(larger.capacity(), 2 * kBytes);
   larger.data()[2 * kBytes - 1] = 1;  // within the block

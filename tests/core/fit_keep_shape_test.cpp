@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "compose/bitmap_filters.h"
 #include "batch/frame_files.h"
+#include "compose/bitmap_filters.h"
 #include "compose/mask_build.h"
 #include "compose/quarter_turn.h"
 #include "test_images.h"

@@ -67,8 +67,7 @@ TEST(BuildMaskBitmapTest, FittingResamplesThenSnapsNearWhite) {
 TEST(BuildMaskBitmapTest, TransparentFormatAlwaysGivesTwoTones) {
   const Bitmap picture = test::randomBitmap(40, 30, 3);
   for (bool soften : {false, true}) {
-    const auto mask =
-        BuildMaskBitmap(picture, 97, 61, {.soften = soften, .format = rfTransparent});
+    const auto mask = BuildMaskBitmap(picture, 97, 61, {.soften = soften, .format = rfTransparent});
     ASSERT_TRUE(mask);
     for (int y = 0; y < mask->height(); ++y)
       for (int x = 0; x < mask->width(); ++x) {

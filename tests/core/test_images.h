@@ -51,6 +51,8 @@ inline Bitmap greyBitmap(std::initializer_list<std::initializer_list<int>> rows)
 }
 
 // Grey value (byte 0) at (x, y) of a 24-bit bitmap.
-inline int greyAt(const Bitmap& b, int x, int y) { return b.row(y)[3 * x]; }
+inline int greyAt(const Bitmap& b, int x, int y) {
+  return b.row(y)[3 * x];
+}
 
 }  // namespace vorlino::test

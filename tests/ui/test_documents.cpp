@@ -38,7 +38,6 @@
 #include "dialogs/redim.h"
 #include "imagefile/jpeg_writer.h"
 #include "imagefile/load_image.h"
-#include "imagefile/jpeg_writer.h"
 #include "imagefile/webp_writer.h"
 #include "settings/ini_file.h"
 #include "ui_test_files.h"

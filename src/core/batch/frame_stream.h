@@ -9,8 +9,8 @@
 
 #include <optional>
 
-#include "bitmap/bitmap.h"
 #include "batch/frame_files.h"
+#include "bitmap/bitmap.h"
 
 namespace vorlino {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "bitmap/checked.h"
-#include "imagefile/row_encoder.h"
 #include "imagefile/bmp_writer.h"
+#include "imagefile/row_encoder.h"
 
 namespace vorlino {
 namespace {

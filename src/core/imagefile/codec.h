@@ -25,7 +25,7 @@ enum class CodecError {
   ceDamaged,      // inconsistent or truncated data
   ceTooLarge,     // over the limits
   ceNoMemory,
-  ceIo,           // the file could not be read or written
+  ceIo,  // the file could not be read or written
 };
 
 struct CodecResult {
@@ -45,8 +45,7 @@ inline CodecResult checkDimensions(std::uint64_t width, std::uint64_t height,
                                    const DecodeLimits& limits) {
   if (width == 0 || height == 0) return CodecResult::fail(CodecError::ceDamaged, "zero size");
   if (width > static_cast<std::uint64_t>(Bitmap::kMaxSide) ||
-      height > static_cast<std::uint64_t>(Bitmap::kMaxSide) ||
-      width * height > limits.maxPixels)
+      height > static_cast<std::uint64_t>(Bitmap::kMaxSide) || width * height > limits.maxPixels)
     return CodecResult::fail(CodecError::ceTooLarge, "image too large");
   return CodecResult::success();
 }
@@ -85,10 +84,22 @@ class ByteReader {
     }
     return data_[pos_++];
   }
-  std::uint16_t u16le() { std::uint16_t a = u8(); return static_cast<std::uint16_t>(a | (u8() << 8)); }
-  std::uint16_t u16be() { std::uint16_t a = u8(); return static_cast<std::uint16_t>((a << 8) | u8()); }
-  std::uint32_t u32le() { std::uint32_t a = u16le(); return a | (std::uint32_t{u16le()} << 16); }
-  std::uint32_t u32be() { std::uint32_t a = u16be(); return (a << 16) | u16be(); }
+  std::uint16_t u16le() {
+    std::uint16_t a = u8();
+    return static_cast<std::uint16_t>(a | (u8() << 8));
+  }
+  std::uint16_t u16be() {
+    std::uint16_t a = u8();
+    return static_cast<std::uint16_t>((a << 8) | u8());
+  }
+  std::uint32_t u32le() {
+    std::uint32_t a = u16le();
+    return a | (std::uint32_t{u16le()} << 16);
+  }
+  std::uint32_t u32be() {
+    std::uint32_t a = u16be();
+    return (a << 16) | u16be();
+  }
   std::int32_t i32le() { return static_cast<std::int32_t>(u32le()); }
 
   // Copies n bytes to dst; a short read zero-fills the rest and sets truncated().
@@ -128,10 +139,22 @@ class ByteReader {
 class ByteWriter {
  public:
   void u8(std::uint8_t v) { buf_.push_back(v); }
-  void u16le(std::uint16_t v) { u8(static_cast<std::uint8_t>(v)); u8(static_cast<std::uint8_t>(v >> 8)); }
-  void u16be(std::uint16_t v) { u8(static_cast<std::uint8_t>(v >> 8)); u8(static_cast<std::uint8_t>(v)); }
-  void u32le(std::uint32_t v) { u16le(static_cast<std::uint16_t>(v)); u16le(static_cast<std::uint16_t>(v >> 16)); }
-  void u32be(std::uint32_t v) { u16be(static_cast<std::uint16_t>(v >> 16)); u16be(static_cast<std::uint16_t>(v)); }
+  void u16le(std::uint16_t v) {
+    u8(static_cast<std::uint8_t>(v));
+    u8(static_cast<std::uint8_t>(v >> 8));
+  }
+  void u16be(std::uint16_t v) {
+    u8(static_cast<std::uint8_t>(v >> 8));
+    u8(static_cast<std::uint8_t>(v));
+  }
+  void u32le(std::uint32_t v) {
+    u16le(static_cast<std::uint16_t>(v));
+    u16le(static_cast<std::uint16_t>(v >> 16));
+  }
+  void u32be(std::uint32_t v) {
+    u16be(static_cast<std::uint16_t>(v >> 16));
+    u16be(static_cast<std::uint16_t>(v));
+  }
   void write(const void* p, std::size_t n) {
     const auto* b = static_cast<const std::uint8_t*>(p);
     buf_.insert(buf_.end(), b, b + n);

@@ -9,8 +9,8 @@
 #include <csetjmp>
 #include <vector>
 
-#include "imagefile/row_encoder.h"
 #include "imagefile/jpeg_writer.h"
+#include "imagefile/row_encoder.h"
 
 namespace vorlino {
 namespace {

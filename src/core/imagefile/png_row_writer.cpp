@@ -6,8 +6,8 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/deflate/deflate_pieces.h"
-#include "imagefile/row_encoder.h"
 #include "imagefile/png_writer.h"
+#include "imagefile/row_encoder.h"
 
 namespace vorlino {
 namespace {

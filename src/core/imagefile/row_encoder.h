@@ -30,8 +30,9 @@ class RowEncoder {
 };
 
 // An encoder for the writer of format into file, its header written; nullptr when that writer
-// needs the whole picture (GIF, RLE, WebP) or cannot hold a picture of that size, so that the caller
-// writes it whole instead. Failures of the header's write come back through the first writeRows.
+// needs the whole picture (GIF, RLE, WebP) or cannot hold a picture of that size, so that the
+// caller writes it whole instead. Failures of the header's write come back through the first
+// writeRows.
 std::unique_ptr<RowEncoder> makeRowEncoder(SaveFormat format, const JpegOptions& jpeg,
                                            const RowImageInfo& info, ReplacingFile& file);
 

@@ -20,7 +20,9 @@ Prompts* gPrompts = &gSilent;
 
 }  // namespace
 
-Prompts& prompts() { return *gPrompts; }
+Prompts& prompts() {
+  return *gPrompts;
+}
 
 Prompts* setPrompts(Prompts* p) {
   Prompts* previous = gPrompts == &gSilent ? nullptr : gPrompts;

@@ -26,9 +26,9 @@ struct OpenImageReply {
 // The save dialog (asks before overwriting, requires the folder to exist).
 struct SaveImageRequest {
   std::string filter;
-  int filterIndex = 0;  // 1-based type preselected; 0 leaves the first type selected
+  int filterIndex = 0;           // 1-based type preselected; 0 leaves the first type selected
   std::string defaultExtension;  // e.g. ".bmp"
-  std::string proposedName;  // full path without extension, may be empty
+  std::string proposedName;      // full path without extension, may be empty
 };
 struct SaveImageReply {
   bool accepted = false;
