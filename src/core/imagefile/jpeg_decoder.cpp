@@ -18,48 +18,10 @@
 
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
+#include "imagefile/jpeg_errors.h"
 
 namespace vorlino {
 namespace {
-
-// A progressive file may repeat scans; a few hundred bytes of scans can otherwise keep the
-// decoder busy for minutes over a large picture.
-constexpr int kMaxScans = 1000;
-
-struct JpegError {
-  jpeg_error_mgr pub;  // first member: libjpeg hands back a pointer to it
-  std::jmp_buf jump;
-  int code = 0;
-  bool tooManyScans = false;
-  char message[JMSG_LENGTH_MAX] = {};
-};
-
-[[noreturn]] void failJpeg(j_common_ptr cinfo) {
-  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-  err->code = err->pub.msg_code;
-  (*err->pub.format_message)(cinfo, err->message);
-  std::longjmp(err->jump, 1);
-}
-
-// Warnings are dropped, except those that mean pixel data is missing: end of file reached, or a
-// marker met in the middle of entropy-coded data.
-void onJpegMessage(j_common_ptr cinfo, int level) {
-  if (level >= 0) return;  // trace messages
-  const int code = cinfo->err->msg_code;
-  if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) failJpeg(cinfo);
-  cinfo->err->num_warnings++;
-}
-
-void printNothing(j_common_ptr) {}
-
-void watchScans(j_common_ptr cinfo) {
-  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) {
-    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-    err->tooManyScans = true;
-    std::longjmp(err->jump, 1);
-  }
-}
 
 enum class OutputKind { okBgr, okCmykAdobe, okCmykPlain };
 
@@ -136,11 +98,7 @@ class JpegSession {
   JpegSession(const std::uint8_t* data, std::size_t size) {
     s_.data = data;
     s_.size = static_cast<unsigned long>(size);
-    s_.cinfo.err = jpeg_std_error(&s_.err.pub);
-    s_.err.pub.error_exit = failJpeg;
-    s_.err.pub.emit_message = onJpegMessage;
-    s_.err.pub.output_message = printNothing;
-    s_.progress.progress_monitor = watchScans;
+    watchJpegErrors(s_.cinfo, s_.err, s_.progress);
     s_.cinfo.mem = nullptr;  // tells the destructor whether jpeg_create_decompress ran
   }
   JpegSession(const JpegSession&) = delete;

@@ -9,52 +9,13 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "imagefile/jpeg_errors.h"
+
 namespace vorlino {
-namespace {
-
-// As in the whole-picture decoder: a progressive file may repeat scans without end.
-constexpr int kMaxScans = 1000;
-
-struct RowError {
-  jpeg_error_mgr pub;  // first member: libjpeg hands back a pointer to it
-  std::jmp_buf jump;
-  int code = 0;
-  bool tooManyScans = false;
-  char message[JMSG_LENGTH_MAX] = {};
-};
-
-[[noreturn]] void failRows(j_common_ptr cinfo) {
-  auto* err = reinterpret_cast<RowError*>(cinfo->err);
-  err->code = err->pub.msg_code;
-  (*err->pub.format_message)(cinfo, err->message);
-  std::longjmp(err->jump, 1);
-}
-
-// A file that ends early, or a marker inside entropy-coded data, means missing pixels: failure,
-// never a picture padded with grey. Other warnings are dropped.
-void onRowMessage(j_common_ptr cinfo, int level) {
-  if (level >= 0) return;
-  const int code = cinfo->err->msg_code;
-  if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) failRows(cinfo);
-  cinfo->err->num_warnings++;
-}
-
-void printNothing(j_common_ptr) {}
-
-void watchScans(j_common_ptr cinfo) {
-  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) {
-    auto* err = reinterpret_cast<RowError*>(cinfo->err);
-    err->tooManyScans = true;
-    std::longjmp(err->jump, 1);
-  }
-}
-
-}  // namespace
 
 struct JpegRowReader::State {
   jpeg_decompress_struct cinfo;
-  RowError err;
+  JpegError err;
   jpeg_progress_mgr progress;
   std::FILE* file = nullptr;
   bool created = false;
@@ -125,11 +86,7 @@ CodecResult failureOf(const State& s) {
 }  // namespace
 
 JpegRowReader::JpegRowReader() : s_(std::make_unique<State>()) {
-  s_->cinfo.err = jpeg_std_error(&s_->err.pub);
-  s_->err.pub.error_exit = failRows;
-  s_->err.pub.emit_message = onRowMessage;
-  s_->err.pub.output_message = printNothing;
-  s_->progress.progress_monitor = watchScans;
+  watchJpegErrors(s_->cinfo, s_->err, s_->progress);
 }
 
 JpegRowReader::~JpegRowReader() {
