@@ -31,27 +31,10 @@
 #include "imagefile/jpeg_writer.h"
 #include "imagefile/load_image.h"
 #include "prompts/prompts.h"
+#include "queued_prompts.h"
 #include "view/my_graphic.h"
 
 namespace {
-
-// Answers the open dialog with the queued names; messages go to the standard error.
-class QueuedPrompts final : public vorlino::Prompts {
- public:
-  std::deque<std::string> names;
-  vorlino::MessageResult message(vorlino::MessageKind, const std::string& caption,
-                                 const std::string& text, vorlino::MessageButtons) override {
-    QTextStream(stderr) << QString::fromStdString(caption + ": " + text) << Qt::endl;
-    return vorlino::MessageResult::mrNo;
-  }
-  vorlino::OpenImageReply openImage(const vorlino::OpenImageRequest& request) override {
-    if (names.empty()) return {false, {}, request.preview};
-    vorlino::OpenImageReply reply{true, names.front(), request.preview};
-    names.pop_front();
-    return reply;
-  }
-  vorlino::SaveImageReply saveImage(const vorlino::SaveImageRequest&) override { return {}; }
-};
 
 double RepaintedAfter(vorlino::TMainForm& form, const QElapsedTimer& clock) {
   QCoreApplication::processEvents();

@@ -20,26 +20,10 @@
 #include "app/live_preview.h"
 #include "app/main_form.h"
 #include "prompts/prompts.h"
+#include "queued_prompts.h"
 #include "view/my_graphic.h"
 
 namespace {
-
-class QueuedPrompts final : public vorlino::Prompts {
- public:
-  std::deque<std::string> names;
-  vorlino::MessageResult message(vorlino::MessageKind, const std::string& caption,
-                                 const std::string& text, vorlino::MessageButtons) override {
-    QTextStream(stderr) << QString::fromStdString(caption + ": " + text) << Qt::endl;
-    return vorlino::MessageResult::mrNo;
-  }
-  vorlino::OpenImageReply openImage(const vorlino::OpenImageRequest& request) override {
-    if (names.empty()) return {false, {}, request.preview};
-    vorlino::OpenImageReply reply{true, names.front(), request.preview};
-    names.pop_front();
-    return reply;
-  }
-  vorlino::SaveImageReply saveImage(const vorlino::SaveImageRequest&) override { return {}; }
-};
 
 void Type(QWidget* field, Qt::Key key, const QString& text) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
