@@ -21,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kMagic[] = "VTHUMB1\n";
-constexpr std::size_t kMagicSize = sizeof(kMagic) - 1;
 // A thumbnail file is tiny; anything far larger is not one of ours.
 constexpr std::uintmax_t kMaxCacheFileSize = 1u << 20;
 // Masks are small pictures; a photo dropped into the user's folder still gets a thumbnail.
