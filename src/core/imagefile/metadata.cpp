@@ -164,7 +164,7 @@ PhotoMetadata readPhotoMetadata(const std::uint8_t* data, std::size_t size) noex
     prepareExiv2();
     if (data == nullptr || size == 0 || size > static_cast<std::size_t>(LONG_MAX)) return result;
     // Exiv2 reads the caller's bytes in place (its memory stream copies only on a write).
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(data, static_cast<long>(size));
+    auto image = Exiv2::ImageFactory::open(data, static_cast<long>(size));
     if (!image.get()) return result;
     image->readMetadata();
 
@@ -196,7 +196,7 @@ std::vector<std::uint8_t> writeWithExiv2(const PhotoMetadata::Tags* tags,
                                          const std::vector<std::uint8_t>* profile, int width,
                                          int height, const std::uint8_t* file, std::size_t size) {
   if (size > static_cast<std::size_t>(LONG_MAX)) throw std::length_error("file too large");
-  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file, static_cast<long>(size));
+  auto image = Exiv2::ImageFactory::open(file, static_cast<long>(size));
   if (!image.get()) throw std::runtime_error("no metadata writer for this format");
   if (tags) {
     Exiv2::ExifData exif = tags->exif;
