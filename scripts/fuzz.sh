@@ -24,7 +24,7 @@ run_target() {
   mkdir -p "$corpus"
   local seeds=()
   for d in ../shared/testimages/$fmt tests/data/$fmt; do [ -d "$d" ] && seeds+=("$d"); done
-  ASAN_OPTIONS=detect_leaks=1 build-fuzz/$n -max_total_time="$SECS" -rss_limit_mb=2560 \
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=fuzz/lsan_suppressions.txt build-fuzz/$n -max_total_time="$SECS" -rss_limit_mb=2560 \
     -timeout=10 -print_final_stats=0 "$corpus" "${seeds[@]}" >build-fuzz/$n.log 2>&1 || {
     tail -60 build-fuzz/$n.log
     echo "fuzz target $n failed"
