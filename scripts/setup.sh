@@ -13,7 +13,7 @@ PACKAGES=(
   parallel
   cups printer-driver-cups-pdf
   dpkg-dev file lintian appstream desktop-file-utils man-db
-  libheif-dev libwebp-dev libjxl-dev liblcms2-dev libxcb1-dev
+  libheif-dev libde265-dev libdav1d-dev libwebp-dev libjxl-dev liblcms2-dev libxcb1-dev
   libheif-examples libavif-bin webp libjxl-tools liblcms2-utils icc-profiles-free
 )
 

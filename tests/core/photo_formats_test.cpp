@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imagefile/decoders.h"
+#include "imagefile/heif_canvas.h"
 #include "imagefile/load_image.h"
 #include "imagefile/save_image.h"
 #include "imagefile/webp_writer.h"
@@ -234,6 +235,21 @@ TEST(PhotoFormatsTest, LimitsAreCheckedBeforeDecoding) {
     EXPECT_EQ(r.error, CodecError::ceTooLarge);
     EXPECT_TRUE(out.empty());
   }
+}
+
+// A 1.5 KB AVIF whose overlay claims a canvas of gigabytes behind a 64 x 48 picture: refused from
+// its boxes, before libheif clears the canvas (which took 40 s and 4 GB).
+TEST(PhotoFormatsTest, OverlayCanvasLargerThanThePictureIsRefused) {
+  const Bytes file = test::readFileBytes(test::testDataDir() / "avif/bad/overlay_canvas.avif");
+  const std::vector<HeifCanvas> canvases = heifDerivedCanvases(file.data(), file.size());
+  ASSERT_EQ(canvases.size(), 1u);
+  EXPECT_GT(canvases[0].width * canvases[0].height, std::uint64_t{1} << 28);
+  Bitmap out;
+  EXPECT_EQ(decodeBytes(readHeif, file, out).error, CodecError::ceTooLarge);
+  EXPECT_TRUE(out.empty());
+  // Pictures without derived images have no canvas to check.
+  const Bytes plain = test::readFileBytes(test::testDataDir() / "avif/lossy.avif");
+  EXPECT_TRUE(heifDerivedCanvases(plain.data(), plain.size()).empty());
 }
 
 TEST(PhotoFormatsTest, EmbeddedProfilesAreHandedOut) {

@@ -7,12 +7,15 @@
 // tiles of a phone photo) are assembled by libheif. Thumbnails, depth maps and further images are
 // ignored. The size is checked against the limits before anything is decoded. The codecs behind
 // libheif (libde265, dav1d, aom) print a line for some damaged streams: kept off stderr.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include <libheif/heif.h>
 
 #include "bitmap/checked.h"
+#include "imagefile/heif_canvas.h"
+#include "imagefile/heif_codecs.h"
 #include "imagefile/photo_formats.h"
 #include "imagefile/quiet_stderr.h"
 #include "imagefile/rgb_rows.h"
@@ -41,6 +44,7 @@ using HeifOptions = std::unique_ptr<heif_decoding_options, OptionsFree>;
 void initialiseOnce() {
   static const bool done = [] {
     heif_init(nullptr);
+    registerHeifCodecs();
     return true;
   }();
   (void)done;
@@ -97,6 +101,16 @@ CodecResult readHeif(ByteReader& in, Bitmap& out, const DecodeLimits& limits) no
                                  static_cast<std::uint64_t>(height), limits);
         !r.ok())
       return r;
+
+    // Grid and overlay canvases, and the coded frames, may claim more than the container: each
+    // stays within the limits, and all of them (tiles, alpha, padding) within a few times the
+    // picture.
+    const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    const std::uint64_t room = 4 * pixels + (std::uint64_t{1} << 22);
+    for (const HeifCanvas& canvas : heifDerivedCanvases(in.data(), in.size()))
+      if (canvas.width * canvas.height > std::min(room, limits.maxPixels))
+        return CodecResult::fail(CodecError::ceTooLarge, "derived image canvas too large");
+    const HeifFrameBudget budget(limits.maxPixels, room);
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
