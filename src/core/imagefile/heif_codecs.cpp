@@ -301,6 +301,8 @@ heif_error av1Run(Dav1dContext* context, Dav1dData& data, Dav1dPicture& picture)
 heif_error av1Decode(void* decoder, heif_image** out) {
   *out = nullptr;
   const auto& stream = static_cast<Av1Decoder*>(decoder)->stream;
+  if (stream.empty())
+    return heifError(heif_error_Decoder_plugin_error, heif_suberror_End_of_data, "no AV1 data");
   Dav1dSettings settings;
   dav1d_default_settings(&settings);
   // dav1d refuses a larger frame itself, before allocating it.

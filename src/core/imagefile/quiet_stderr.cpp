@@ -7,6 +7,7 @@
 #include <mutex>
 
 namespace vorlino {
+#ifndef VORLINO_STDERR_ALWAYS
 namespace {
 
 std::mutex gMutex;
@@ -14,8 +15,10 @@ int gDepth = 0;
 int gSaved = -1;  // the original stderr while muted
 
 }  // namespace
+#endif
 
 QuietStderr::QuietStderr() noexcept {
+#ifndef VORLINO_STDERR_ALWAYS
   const std::lock_guard<std::mutex> lock(gMutex);
   if (gDepth++ > 0) return;
   std::fflush(stderr);
@@ -24,15 +27,18 @@ QuietStderr::QuietStderr() noexcept {
   gSaved = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
   if (gSaved >= 0) ::dup2(null, 2);
   ::close(null);
+#endif
 }
 
 QuietStderr::~QuietStderr() {
+#ifndef VORLINO_STDERR_ALWAYS
   const std::lock_guard<std::mutex> lock(gMutex);
   if (--gDepth > 0 || gSaved < 0) return;
   std::fflush(stderr);
   ::dup2(gSaved, 2);
   ::close(gSaved);
   gSaved = -1;
+#endif
 }
 
 }  // namespace vorlino
