@@ -92,10 +92,19 @@ heif_error finish(heif_image* image, bool complete, heif_image** out) {
 
 // ---- HEVC on libde265 ------------------------------------------------------------------------
 
+// Worker threads decode slices side by side and run the deblocking and SAO filters by rows: they
+// pay for a large frame. A grid's tiles, small frames, are already decoded side by side by libheif.
+constexpr std::size_t kThreadedStream = 256 * 1024;
+
 int hevcThreads() {
   const unsigned cores = std::thread::hardware_concurrency();
   return static_cast<int>(std::clamp(cores, 1u, 8u));
 }
+
+struct HevcDecoder {
+  de265_decoder_context* context = nullptr;
+  std::size_t streamBytes = 0;
+};
 
 // libde265 allocates each picture through these: the frame is charged before its memory is taken.
 int guardedGetBuffer(de265_decoder_context* context, de265_image_spec* spec, de265_image* image,
@@ -122,24 +131,29 @@ int hevcSupports(heif_compression_format format) {
 }
 
 heif_error hevcNew(void** out) {
-  de265_decoder_context* context = de265_new_decoder();
-  if (!context)
+  auto* decoder = new (std::nothrow) HevcDecoder;
+  if (decoder) decoder->context = de265_new_decoder();
+  if (!decoder || !decoder->context) {
+    delete decoder;
     return heifError(heif_error_Memory_allocation_error, heif_suberror_Unspecified, "libde265");
-  de265_set_image_allocation_functions(context, &kGuardedAllocation, nullptr);
-  de265_set_parameter_bool(context, DE265_DECODER_PARAM_SUPPRESS_FAULTY_PICTURES, 0);
-  // Worker threads decode slices in parallel and run the deblocking and SAO filters by rows.
-  de265_start_worker_threads(context, hevcThreads());
-  *out = context;
+  }
+  de265_set_image_allocation_functions(decoder->context, &kGuardedAllocation, nullptr);
+  de265_set_parameter_bool(decoder->context, DE265_DECODER_PARAM_SUPPRESS_FAULTY_PICTURES, 0);
+  *out = decoder;
   return kOk;
 }
 
 void hevcFree(void* decoder) {
-  de265_free_decoder(static_cast<de265_decoder_context*>(decoder));
+  auto* hevc = static_cast<HevcDecoder*>(decoder);
+  de265_free_decoder(hevc->context);
+  delete hevc;
 }
 
 // libheif hands the stream as NAL units, each behind a 4-byte big-endian size.
 heif_error hevcPush(void* decoder, const void* data, std::size_t size) {
-  auto* context = static_cast<de265_decoder_context*>(decoder);
+  auto* hevc = static_cast<HevcDecoder*>(decoder);
+  hevc->streamBytes += size;
+  de265_decoder_context* context = hevc->context;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::size_t at = 0;
   while (at < size) {
@@ -179,8 +193,10 @@ heif_error hevcPicture(const de265_image* picture, heif_image** out) {
 }
 
 heif_error hevcDecode(void* decoder, heif_image** out) {
-  auto* context = static_cast<de265_decoder_context*>(decoder);
+  const auto* hevc = static_cast<HevcDecoder*>(decoder);
+  de265_decoder_context* context = hevc->context;
   *out = nullptr;
+  if (hevc->streamBytes >= kThreadedStream) de265_start_worker_threads(context, hevcThreads());
   de265_flush_data(context);
   int more = 0;
   do {
