@@ -3,6 +3,7 @@
 #include "imagefile/photo_formats.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -250,6 +251,25 @@ TEST(PhotoFormatsTest, OverlayCanvasLargerThanThePictureIsRefused) {
   // Pictures without derived images have no canvas to check.
   const Bytes plain = test::readFileBytes(test::testDataDir() / "avif/lossy.avif");
   EXPECT_TRUE(heifDerivedCanvases(plain.data(), plain.size()).empty());
+}
+
+// Colours told by code points: Display P3 gets a profile with P3's primaries, sRGB gets none.
+TEST(PhotoFormatsTest, CodePointColoursBecomeAProfile) {
+  const Bytes p3 = test::readFileBytes(test::testDataDir() / "avif/p3.avif");
+  const std::vector<std::uint8_t> icc = heifIccProfile(p3.data(), p3.size());
+  ASSERT_FALSE(icc.empty());
+  cmsHPROFILE profile = cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()));
+  ASSERT_NE(profile, nullptr);
+  // Display P3's red, adapted to D50 as every ICC profile stores it (sRGB's is 0.436 0.222 0.014).
+  const auto* red = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, cmsSigRedColorantTag));
+  ASSERT_NE(red, nullptr);
+  EXPECT_NEAR(red->X, 0.5151, 0.003);
+  EXPECT_NEAR(red->Y, 0.2412, 0.003);
+  EXPECT_NEAR(red->Z, -0.0011, 0.003);
+  cmsCloseProfile(profile);
+
+  const Bytes srgb = test::readFileBytes(test::testDataDir() / "avif/lossy.avif");
+  EXPECT_TRUE(heifIccProfile(srgb.data(), srgb.size()).empty());
 }
 
 TEST(PhotoFormatsTest, EmbeddedProfilesAreHandedOut) {

@@ -29,6 +29,8 @@ avifenc -l "$tmp/src.png" $out/avif/lossless.avif
 avifenc --min 20 --max 30 "$tmp/src.png" $out/avif/lossy.avif
 avifenc -d 10 "$tmp/src16.png" $out/avif/d10.avif
 avifenc "$tmp/srca.png" $out/avif/alpha.avif
+# Display P3 told by code points in the colour box (primaries 12, sRGB curve 13), no profile.
+avifenc --cicp 12/13/1 "$tmp/src.png" $out/avif/p3.avif
 
 cwebp -quiet -lossless "$tmp/src.png" -o $out/webp/lossless.webp
 cwebp -quiet -q 80 "$tmp/src.png" -o $out/webp/lossy.webp

@@ -16,6 +16,7 @@
 #include "bitmap/checked.h"
 #include "imagefile/heif_canvas.h"
 #include "imagefile/heif_codecs.h"
+#include "imagefile/nclx_profile.h"
 #include "imagefile/photo_formats.h"
 #include "imagefile/quiet_stderr.h"
 #include "imagefile/rgb_rows.h"
@@ -84,6 +85,24 @@ CodecResult openPrimary(const std::uint8_t* data, std::size_t size, HeifContext&
   handle.reset(h);
   if (e.code != heif_error_Ok) return failure(e);
   return CodecResult::success();
+}
+
+// The profile a colour box of code points stands for (see nclx_profile.h).
+std::vector<std::uint8_t> nclxProfile(const heif_image_handle* handle) {
+  heif_color_profile_nclx* nclx = nullptr;
+  if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+    return {};
+  NclxColours colours;
+  colours.transfer = nclx->transfer_characteristics;
+  colours.bt709Primaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+                           nclx->color_primaries == heif_color_primaries_unspecified;
+  const float xs[4] = {nclx->color_primary_red_x, nclx->color_primary_green_x,
+                       nclx->color_primary_blue_x, nclx->color_primary_white_x};
+  const float ys[4] = {nclx->color_primary_red_y, nclx->color_primary_green_y,
+                       nclx->color_primary_blue_y, nclx->color_primary_white_y};
+  for (int i = 0; i < 4; ++i) colours.x[i] = xs[i], colours.y[i] = ys[i];
+  heif_nclx_color_profile_free(nclx);
+  return iccProfileForNclx(colours);
 }
 
 }  // namespace
@@ -165,6 +184,7 @@ std::vector<std::uint8_t> heifIccProfile(const std::uint8_t* data, std::size_t s
     HeifHandle handle;
     if (!openPrimary(data, size, context, handle).ok()) return {};
     const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle.get());
+    if (type == heif_color_profile_type_nclx) return nclxProfile(handle.get());
     if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
     std::vector<std::uint8_t> profile(heif_image_handle_get_raw_color_profile_size(handle.get()));
     if (profile.empty() ||
