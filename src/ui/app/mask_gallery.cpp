@@ -32,8 +32,10 @@ constexpr int kRefreshDelayMs = 250;
 
 // The thumbnail centred in a square tile with a thin outline, so that white masks show on a
 // white list; without a thumbnail, a plain tile (crossed when the picture cannot be read).
-QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette) {
-  QPixmap tile(kThumbnailEdge + 2, kThumbnailEdge + 2);
+// Drawn at `ratio` device pixels per logical one; the thumbnail carries its own ratio.
+QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette, qreal ratio) {
+  QPixmap tile(qRound((kThumbnailEdge + 2) * ratio), qRound((kThumbnailEdge + 2) * ratio));
+  tile.setDevicePixelRatio(ratio);
   tile.fill(Qt::transparent);
   QPainter painter(&tile);
   QRect frame;
@@ -46,9 +48,11 @@ QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette) {
       painter.drawLine(frame.topRight() + QPoint(-24, 24), frame.bottomLeft() + QPoint(24, -24));
     }
   } else {
-    frame = QRect((tile.width() - thumb.width()) / 2, (tile.height() - thumb.height()) / 2,
-                  thumb.width(), thumb.height());
-    painter.drawImage(frame.topLeft(), thumb);
+    const QSize size = thumb.deviceIndependentSize().toSize();
+    const int edge = kThumbnailEdge + 2;
+    frame =
+        QRect((edge - size.width()) / 2, (edge - size.height()) / 2, size.width(), size.height());
+    painter.drawImage(QRectF(frame), thumb, QRectF(thumb.rect()));
   }
   painter.setPen(palette.color(QPalette::Mid));
   painter.drawRect(frame.adjusted(-1, -1, 0, 0));
@@ -176,7 +180,7 @@ void TMaskGallery::Refresh() {
   if (!folders.isEmpty()) watcher_->addPaths(folders);
 
   QStringList paths;
-  const QIcon waiting = TileIcon(QImage(), false, palette());
+  const QIcon waiting = TileIcon(QImage(), false, palette(), devicePixelRatioF());
   for (const QString& folder : folders) {
     for (const std::string& name : listMaskPictures(folder.toStdString())) {
       const QString path = QString::fromStdString(name);
@@ -211,10 +215,15 @@ void TMaskGallery::StartThumbnails(const QStringList& paths) {
   for (const QString& path : paths) files.push_back(path.toStdString());
   auto job = std::make_shared<Job>();
   const std::string cache = cacheFolder_.toStdString();
+  // Thumbnails as many device pixels wide as the tile shows, so that a scaled desktop does not
+  // enlarge them.
+  const qreal ratio = devicePixelRatioF();
+  const int edge = qRound(kThumbnailEdge * ratio);
   // `this` outlives the thread: the destructor cancels and waits for every job.
-  QThread* thread = QThread::create([this, job, generation, files, cache] {
+  QThread* thread = QThread::create([this, job, generation, files, cache, ratio, edge] {
     auto post = [&](int row, const GreyThumbnail* thumb) {
-      const QImage image = thumb != nullptr ? ToImage(*thumb) : QImage();
+      QImage image = thumb != nullptr ? ToImage(*thumb) : QImage();
+      image.setDevicePixelRatio(ratio);
       QMetaObject::invokeMethod(
           this,
           [this, generation, row, image] {
@@ -227,7 +236,7 @@ void TMaskGallery::StartThumbnails(const QStringList& paths) {
     for (int row = 0; row < static_cast<int>(files.size()); ++row) {
       if (job->cancelled) return;
       GreyThumbnail thumb;
-      if (thumbnailFor(files[row], cache, kThumbnailEdge, thumb, true) == ThumbnailSource::tsCache)
+      if (thumbnailFor(files[row], cache, edge, thumb, true) == ThumbnailSource::tsCache)
         post(row, &thumb);
       else
         misses.push_back(row);
@@ -235,8 +244,7 @@ void TMaskGallery::StartThumbnails(const QStringList& paths) {
     for (const int row : misses) {
       if (job->cancelled) return;
       GreyThumbnail thumb;
-      const bool made =
-          thumbnailFor(files[row], cache, kThumbnailEdge, thumb) != ThumbnailSource::tsFailed;
+      const bool made = thumbnailFor(files[row], cache, edge, thumb) != ThumbnailSource::tsFailed;
       post(row, made ? &thumb : nullptr);
     }
   });
@@ -265,7 +273,8 @@ void TMaskGallery::StopJobs(bool wait) {
 
 void TMaskGallery::ThumbnailReady(int generation, int row, const QImage& thumb, bool failed) {
   if (generation != generation_) return;
-  if (QListWidgetItem* item = list_->item(row)) item->setIcon(TileIcon(thumb, failed, palette()));
+  if (QListWidgetItem* item = list_->item(row))
+    item->setIcon(TileIcon(thumb, failed, palette(), devicePixelRatioF()));
   if (--pending_ == 0) emit thumbnailsDone();
 }
 
