@@ -3,6 +3,7 @@
 // drawn at the screen's density rather than enlarged from a 1x bitmap.
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -14,6 +15,8 @@
 #include "app/tool_pictures.h"
 #include "controls/color_picker.h"
 #include "controls/color_popup.h"
+#include "dialogs/apropos.h"
+#include "dialogs/modal.h"
 #include "ui_test_files.h"
 #include "view/my_graphic.h"
 
@@ -189,6 +192,20 @@ class TestHiDpi : public QObject {
             .pixmap(QSize(kToolPictureWidth, kToolPictureHeight), 2.0, QIcon::Disabled);
     QCOMPARE(disabled.size(), QSize(2 * kToolPictureWidth, 2 * kToolPictureHeight));
     QVERIFY(finerThanLogical(disabled.toImage(), disabled.toImage().rect()) > 20);
+  }
+
+  // The about box's picture and the OK and Cancel glyphs of the dialogs.
+  void dialogPicturesAreDrawnForTheScreen() {
+    TAProposForm about(nullptr, QStringLiteral("/nonexistent/guide.html"));
+    const QPixmap picture = about.Image1->pixmap();
+    QCOMPARE(picture.devicePixelRatio(), qreal(kRatio));
+    QCOMPARE(picture.size(), QSize(96, 200) * kRatio);
+    QVERIFY(finerThanLogical(picture.toImage(), picture.rect()) > 100);
+    for (const QIcon& glyph : {OkGlyph(), CancelGlyph()}) {
+      const QImage image = glyph.pixmap(QSize(16, 16), qreal(kRatio)).toImage();
+      QCOMPARE(image.size(), QSize(16, 16) * kRatio);
+      QVERIFY(finerThanLogical(image, image.rect()) > 10);
+    }
   }
 
   // The comb, drawn off-screen, keeps the edges of its cells at device resolution.
