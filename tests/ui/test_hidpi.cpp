@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -144,6 +145,31 @@ class TestHiDpi : public QObject {
     QCOMPARE(view.ScrollBox()->extent(), QSize(216, 116));
     view.FitInto(416, 116);
     QCOMPARE(view.GetZoom(), 0.5);  // the height limits it now: 100 logical pixels for 400
+  }
+
+  // A transparent picture reduced for a preview (open dialog, print layout) is sampled for the
+  // device pixels it covers: at half size on a desktop scaled by 2 it shows every pixel.
+  void transparentPreviewUsesDevicePixels() {
+    Bitmap b;
+    fillPattern(b, 60, 40);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 60; ++x)
+        if ((x * y) % 7 == 3) b.setPixel(x, y, kTransparentKey);
+    b.Transparent = true;
+    b.TransparentColor = kTransparentKey;
+    QImage canvas(60, 40, QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(kRatio);
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    TImageZoom zoom;
+    zoom.SetBitmap(&b);
+    zoom.SetCanvas(&painter);
+    zoom.SetZoom(0.5);
+    QCOMPARE(zoom.Draw(false), QRect(0, 0, 30, 20));
+    painter.end();
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 60; ++x)
+        QCOMPARE(canvas.pixel(x, y), (x * y) % 7 == 3 ? qRgb(0, 0, 0) : patternAt(x, y));
   }
 
   // Squares of 4 logical pixels, 8 device pixels of plain white or silver, moving with the image.
