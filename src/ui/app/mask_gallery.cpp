@@ -30,6 +30,16 @@ constexpr int kCellWidth = 116;
 constexpr int kCellHeight = 136;
 constexpr int kRefreshDelayMs = 250;
 
+// A one-pixel line just outside `inner`, drawn as four strips so that it stays on whole device
+// pixels wherever `inner` falls.
+void DrawOutline(QPainter& painter, const QRectF& inner, const QColor& colour) {
+  const qreal l = inner.left(), t = inner.top(), w = inner.width(), h = inner.height();
+  painter.fillRect(QRectF(l - 1, t - 1, w + 2, 1), colour);
+  painter.fillRect(QRectF(l - 1, t + h, w + 2, 1), colour);
+  painter.fillRect(QRectF(l - 1, t, 1, h), colour);
+  painter.fillRect(QRectF(l + w, t, 1, h), colour);
+}
+
 // The thumbnail centred in a square tile with a thin outline, so that white masks show on a
 // white list; without a thumbnail, a plain tile (crossed when the picture cannot be read).
 // Drawn at `ratio` device pixels per logical one; the thumbnail carries its own ratio.
@@ -39,6 +49,7 @@ QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette, qreal 
   tile.fill(Qt::transparent);
   QPainter painter(&tile);
   QRect frame;
+  QRectF outlined;
   if (thumb.isNull()) {
     frame = QRect(1, 1, kThumbnailEdge, kThumbnailEdge);
     painter.fillRect(frame, palette.color(QPalette::Button));
@@ -47,15 +58,15 @@ QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette, qreal 
       painter.drawLine(frame.topLeft() + QPoint(24, 24), frame.bottomRight() - QPoint(24, 24));
       painter.drawLine(frame.topRight() + QPoint(-24, 24), frame.bottomLeft() + QPoint(24, -24));
     }
+    outlined = frame;
   } else {
-    const QSize size = thumb.deviceIndependentSize().toSize();
-    const int edge = kThumbnailEdge + 2;
-    frame =
-        QRect((edge - size.width()) / 2, (edge - size.height()) / 2, size.width(), size.height());
-    painter.drawImage(QRectF(frame), thumb, QRectF(thumb.rect()));
+    // Centred on whole device pixels: the thumbnail's pixels meet the screen's one to one.
+    const QPointF at(((tile.width() - thumb.width()) / 2) / ratio,
+                     ((tile.height() - thumb.height()) / 2) / ratio);
+    painter.drawImage(at, thumb);
+    outlined = QRectF(at, thumb.deviceIndependentSize());
   }
-  painter.setPen(palette.color(QPalette::Mid));
-  painter.drawRect(frame.adjusted(-1, -1, 0, 0));
+  DrawOutline(painter, outlined, palette.color(QPalette::Mid));
   painter.end();
   // The selection shows around the name; a tinted thumbnail would hide the mask's greys.
   QIcon icon(tile);
