@@ -60,9 +60,9 @@ void TLivePreview::Request(Choice choice) {
   job.choice = choice;
   const double zoom = view_->GetZoom();
   if (zoom < kReducedBelowZoom) {
-    const double ratio = view_->devicePixelRatioF();
-    job.reducedWidth = std::max(1, static_cast<int>(std::lround(photo.width() * zoom * ratio)));
-    job.reducedHeight = std::max(1, static_cast<int>(std::lround(photo.height() * zoom * ratio)));
+    // The view's zoom counts device pixels: the reduced copy is as large as it is shown.
+    job.reducedWidth = std::max(1, static_cast<int>(std::lround(photo.width() * zoom)));
+    job.reducedHeight = std::max(1, static_cast<int>(std::lround(photo.height() * zoom)));
   }
   current_ = std::move(choice);
   fullCurrent_ = false;

@@ -235,8 +235,10 @@ void TMainForm::ChooseInitialZoom() {
   const QRect client = imageView_->contentsRect();
   const int margin = imageView_->Margin();
   const Bitmap& image = WorkingBitmap();
-  const bool fits = client.width() - 2 * margin >= image.width() &&
-                    client.height() - 2 * margin >= image.height();
+  // 100 % shows one image pixel per device pixel.
+  const qreal ratio = imageView_->DeviceRatio();
+  const bool fits = (client.width() - 2 * margin) * ratio >= image.width() &&
+                    (client.height() - 2 * margin) * ratio >= image.height();
   CmbZoom->setCurrentIndex(fits ? 2 : 0);
 }
 

@@ -30,13 +30,26 @@ constexpr int kCellWidth = 116;
 constexpr int kCellHeight = 136;
 constexpr int kRefreshDelayMs = 250;
 
+// A one-pixel line just outside `inner`, drawn as four strips so that it stays on whole device
+// pixels wherever `inner` falls.
+void DrawOutline(QPainter& painter, const QRectF& inner, const QColor& colour) {
+  const qreal l = inner.left(), t = inner.top(), w = inner.width(), h = inner.height();
+  painter.fillRect(QRectF(l - 1, t - 1, w + 2, 1), colour);
+  painter.fillRect(QRectF(l - 1, t + h, w + 2, 1), colour);
+  painter.fillRect(QRectF(l - 1, t, 1, h), colour);
+  painter.fillRect(QRectF(l + w, t, 1, h), colour);
+}
+
 // The thumbnail centred in a square tile with a thin outline, so that white masks show on a
 // white list; without a thumbnail, a plain tile (crossed when the picture cannot be read).
-QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette) {
-  QPixmap tile(kThumbnailEdge + 2, kThumbnailEdge + 2);
+// Drawn at `ratio` device pixels per logical one; the thumbnail carries its own ratio.
+QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette, qreal ratio) {
+  QPixmap tile(qRound((kThumbnailEdge + 2) * ratio), qRound((kThumbnailEdge + 2) * ratio));
+  tile.setDevicePixelRatio(ratio);
   tile.fill(Qt::transparent);
   QPainter painter(&tile);
   QRect frame;
+  QRectF outlined;
   if (thumb.isNull()) {
     frame = QRect(1, 1, kThumbnailEdge, kThumbnailEdge);
     painter.fillRect(frame, palette.color(QPalette::Button));
@@ -45,13 +58,15 @@ QIcon TileIcon(const QImage& thumb, bool failed, const QPalette& palette) {
       painter.drawLine(frame.topLeft() + QPoint(24, 24), frame.bottomRight() - QPoint(24, 24));
       painter.drawLine(frame.topRight() + QPoint(-24, 24), frame.bottomLeft() + QPoint(24, -24));
     }
+    outlined = frame;
   } else {
-    frame = QRect((tile.width() - thumb.width()) / 2, (tile.height() - thumb.height()) / 2,
-                  thumb.width(), thumb.height());
-    painter.drawImage(frame.topLeft(), thumb);
+    // Centred on whole device pixels: the thumbnail's pixels meet the screen's one to one.
+    const QPointF at(((tile.width() - thumb.width()) / 2) / ratio,
+                     ((tile.height() - thumb.height()) / 2) / ratio);
+    painter.drawImage(at, thumb);
+    outlined = QRectF(at, thumb.deviceIndependentSize());
   }
-  painter.setPen(palette.color(QPalette::Mid));
-  painter.drawRect(frame.adjusted(-1, -1, 0, 0));
+  DrawOutline(painter, outlined, palette.color(QPalette::Mid));
   painter.end();
   // The selection shows around the name; a tinted thumbnail would hide the mask's greys.
   QIcon icon(tile);
@@ -176,7 +191,7 @@ void TMaskGallery::Refresh() {
   if (!folders.isEmpty()) watcher_->addPaths(folders);
 
   QStringList paths;
-  const QIcon waiting = TileIcon(QImage(), false, palette());
+  const QIcon waiting = TileIcon(QImage(), false, palette(), devicePixelRatioF());
   for (const QString& folder : folders) {
     for (const std::string& name : listMaskPictures(folder.toStdString())) {
       const QString path = QString::fromStdString(name);
@@ -211,10 +226,15 @@ void TMaskGallery::StartThumbnails(const QStringList& paths) {
   for (const QString& path : paths) files.push_back(path.toStdString());
   auto job = std::make_shared<Job>();
   const std::string cache = cacheFolder_.toStdString();
+  // Thumbnails as many device pixels wide as the tile shows, so that a scaled desktop does not
+  // enlarge them.
+  const qreal ratio = devicePixelRatioF();
+  const int edge = qRound(kThumbnailEdge * ratio);
   // `this` outlives the thread: the destructor cancels and waits for every job.
-  QThread* thread = QThread::create([this, job, generation, files, cache] {
+  QThread* thread = QThread::create([this, job, generation, files, cache, ratio, edge] {
     auto post = [&](int row, const GreyThumbnail* thumb) {
-      const QImage image = thumb != nullptr ? ToImage(*thumb) : QImage();
+      QImage image = thumb != nullptr ? ToImage(*thumb) : QImage();
+      image.setDevicePixelRatio(ratio);
       QMetaObject::invokeMethod(
           this,
           [this, generation, row, image] {
@@ -227,7 +247,7 @@ void TMaskGallery::StartThumbnails(const QStringList& paths) {
     for (int row = 0; row < static_cast<int>(files.size()); ++row) {
       if (job->cancelled) return;
       GreyThumbnail thumb;
-      if (thumbnailFor(files[row], cache, kThumbnailEdge, thumb, true) == ThumbnailSource::tsCache)
+      if (thumbnailFor(files[row], cache, edge, thumb, true) == ThumbnailSource::tsCache)
         post(row, &thumb);
       else
         misses.push_back(row);
@@ -235,8 +255,7 @@ void TMaskGallery::StartThumbnails(const QStringList& paths) {
     for (const int row : misses) {
       if (job->cancelled) return;
       GreyThumbnail thumb;
-      const bool made =
-          thumbnailFor(files[row], cache, kThumbnailEdge, thumb) != ThumbnailSource::tsFailed;
+      const bool made = thumbnailFor(files[row], cache, edge, thumb) != ThumbnailSource::tsFailed;
       post(row, made ? &thumb : nullptr);
     }
   });
@@ -265,7 +284,8 @@ void TMaskGallery::StopJobs(bool wait) {
 
 void TMaskGallery::ThumbnailReady(int generation, int row, const QImage& thumb, bool failed) {
   if (generation != generation_) return;
-  if (QListWidgetItem* item = list_->item(row)) item->setIcon(TileIcon(thumb, failed, palette()));
+  if (QListWidgetItem* item = list_->item(row))
+    item->setIcon(TileIcon(thumb, failed, palette(), devicePixelRatioF()));
   if (--pending_ == 0) emit thumbnailsDone();
 }
 

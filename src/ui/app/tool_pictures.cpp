@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QRadialGradient>
+#include <QScreen>
+#include <algorithm>
 #include <functional>
 
 namespace vorlino {
@@ -251,8 +253,28 @@ QImage Render(int width, int height, qreal ratio, const std::function<void(QPain
   return image;
 }
 
-qreal ScreenRatio() {
-  return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+// Every device pixel ratio the icons may be shown at: 1, and that of each screen, so that a
+// window moved to a denser screen still finds a picture drawn for it rather than an enlarged one.
+QList<qreal> IconRatios() {
+  QList<qreal> ratios{1.0};
+  if (qGuiApp != nullptr) {
+    ratios.append(qGuiApp->devicePixelRatio());
+    for (const QScreen* screen : QGuiApplication::screens())
+      ratios.append(screen->devicePixelRatio());
+  }
+  std::sort(ratios.begin(), ratios.end());
+  ratios.erase(std::unique(ratios.begin(), ratios.end()), ratios.end());
+  return ratios;
+}
+
+QIcon IconOf(int width, int height, const std::function<void(QPainter&)>& draw) {
+  QIcon icon;
+  for (const qreal ratio : IconRatios()) {
+    const QImage image = Render(width, height, ratio, draw);
+    icon.addPixmap(QPixmap::fromImage(image), QIcon::Normal);
+    icon.addPixmap(QPixmap::fromImage(Disabled(image)), QIcon::Disabled);
+  }
+  return icon;
 }
 
 void DrawBrowse(QPainter& p) {
@@ -290,11 +312,7 @@ QImage DrawToolPicture(ToolPicture picture, bool enabled, qreal ratio) {
 }
 
 QIcon ToolIcon(ToolPicture picture) {
-  const qreal ratio = ScreenRatio();
-  QIcon icon;
-  icon.addPixmap(QPixmap::fromImage(DrawToolPicture(picture, true, ratio)), QIcon::Normal);
-  icon.addPixmap(QPixmap::fromImage(DrawToolPicture(picture, false, ratio)), QIcon::Disabled);
-  return icon;
+  return IconOf(kToolPictureWidth, kToolPictureHeight, DrawerOf(picture));
 }
 
 QIcon PanelGlyphIcon(PanelGlyph glyph) {
@@ -310,11 +328,7 @@ QIcon PanelGlyphIcon(PanelGlyph glyph) {
       draw = DrawRotate;
       break;
   }
-  const QImage image = Render(16, 16, ScreenRatio(), draw);
-  QIcon icon;
-  icon.addPixmap(QPixmap::fromImage(image), QIcon::Normal);
-  icon.addPixmap(QPixmap::fromImage(Disabled(image)), QIcon::Disabled);
-  return icon;
+  return IconOf(16, 16, draw);
 }
 
 }  // namespace vorlino

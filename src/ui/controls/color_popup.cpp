@@ -401,8 +401,12 @@ void TColorPopup::paintTextButton(QPainter& p, const QRect& r, int cell, const Q
 
 void TColorPopup::paintCustomAreas(QPainter& p) {
   const int top = comb_.combSquare.top();
-  QImage image(width(), comb_.combSquare.height() + comb_.greyRow.height() + 2 * kEdge,
+  // Drawn at the screen's density, so that the cells keep sharp edges on a scaled desktop.
+  const qreal ratio = devicePixelRatioF();
+  const QSize logical(width(), comb_.combSquare.height() + comb_.greyRow.height() + 2 * kEdge);
+  QImage image(qRound(logical.width() * ratio), qRound(logical.height() * ratio),
                QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(palette().color(QPalette::Button));
   QPainter ip(&image);
   ip.translate(0, -top);

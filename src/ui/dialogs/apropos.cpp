@@ -79,14 +79,15 @@ QString findGuide() {
 
 }  // namespace
 
-QImage AboutPicture() {
-  QImage image(96, 200, QImage::Format_RGB32);
+QImage AboutPicture(qreal ratio) {
+  QImage image(qRound(96 * ratio), qRound(200 * ratio), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   QLinearGradient sky(0, 0, 0, 120);
   sky.setColorAt(0, QColor(58, 104, 176));
   sky.setColorAt(1, QColor(247, 196, 128));
-  p.fillRect(image.rect(), sky);
+  p.fillRect(QRect(0, 0, 96, 200), sky);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(255, 236, 170));
   p.drawEllipse(QPointF(62, 92), 13, 13);
@@ -112,7 +113,7 @@ QImage AboutPicture() {
   for (int y = 0; y < image.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < image.width(); ++x) {
-      const double dx = (x + 0.5 - 48) / 40.0, dy = (y + 0.5 - 100) / 88.0;
+      const double dx = ((x + 0.5) / ratio - 48) / 40.0, dy = ((y + 0.5) / ratio - 100) / 88.0;
       const double t = std::clamp((std::sqrt(dx * dx + dy * dy) - 0.8) / 0.25, 0.0, 1.0);
       const QColor c(line[x]);
       line[x] = qRgb(int(c.red() + (cream.red() - c.red()) * t),
@@ -140,7 +141,7 @@ TAProposForm::TAProposForm(QWidget* parent, const QString& guidePath) : QDialog(
   Place(panel2, 12, 12, 98, 202);
   Image1 = new QLabel(panel2);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setPixmap(QPixmap::fromImage(AboutPicture()));
+  Image1->setPixmap(QPixmap::fromImage(AboutPicture(devicePixelRatioF())));
   Place(Image1, 1, 1, 96, 200);
 
   ProductName = new QLabel(QStringLiteral("Vorlino"), panel1);

@@ -47,7 +47,8 @@ class TAProposForm : public QDialog {
   QUrl guideUrl_;
 };
 
-// The about box's 96 x 200 picture: a landscape under a soft oval frame, the program's own work.
-QImage AboutPicture();
+// The about box's 96 x 200 picture: a landscape under a soft oval frame, the program's own work,
+// drawn at `ratio` device pixels per logical pixel.
+QImage AboutPicture(qreal ratio = 1.0);
 
 }  // namespace vorlino

@@ -17,8 +17,9 @@ ModalHook& modalHook() {
   return hook;
 }
 
-QPixmap glyph(bool ok) {
-  QPixmap pixmap(16, 16);
+QPixmap glyph(bool ok, qreal ratio) {
+  QPixmap pixmap(qRound(16 * ratio), qRound(16 * ratio));
+  pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -36,6 +37,14 @@ QPixmap glyph(bool ok) {
     p.drawLine(QPointF(12, 4), QPointF(4, 12));
   }
   return pixmap;
+}
+
+// Drawn for 1x and for the screen's density, so that neither is an enlarged copy of the other.
+QIcon glyphIcon(bool ok) {
+  QIcon icon(glyph(ok, 1.0));
+  const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+  if (ratio != 1.0) icon.addPixmap(glyph(ok, ratio));
+  return icon;
 }
 
 }  // namespace
@@ -63,11 +72,11 @@ QFont DialogFont() {
 }
 
 QIcon OkGlyph() {
-  return QIcon(glyph(true));
+  return glyphIcon(true);
 }
 
 QIcon CancelGlyph() {
-  return QIcon(glyph(false));
+  return glyphIcon(false);
 }
 
 void Place(QWidget* widget, int left, int top, int width, int height) {

@@ -246,12 +246,20 @@ QRect TImageZoom::Draw(bool fill) {
   if (bitmap_->Transparent) {
     if (fill) painter.fillRect(plan.target, painter.brush());
     const Color key = ColorToRGB(bitmap_->TransparentColor);
-    const qint64 targetArea = qint64(plan.target.width()) * plan.target.height();
+    // The target as the device sees it: on a scaled desktop it covers more pixels than its size.
+    const QTransform& device = painter.deviceTransform();
+    const QSize deviceTarget(
+        std::max(1, roundHalfEven(plan.target.width() * std::hypot(device.m11(), device.m12()))),
+        std::max(1, roundHalfEven(plan.target.height() * std::hypot(device.m21(), device.m22()))));
+    const qint64 targetArea = qint64(deviceTarget.width()) * deviceTarget.height();
     const qint64 sourceArea = qint64(plan.source.width()) * plan.source.height();
     if (!halftone_ && targetArea < sourceArea) {
-      // Reducing: sample straight to the target size, so the cost follows the visible area.
-      painter.drawImage(plan.target.topLeft(),
-                        maskedImageOfArea(*bitmap_, plan.source, plan.target.size(), key));
+      // Reducing: sample straight to the device size, so the cost follows the visible area.
+      const QImage image = maskedImageOfArea(*bitmap_, plan.source, deviceTarget, key);
+      if (deviceTarget == plan.target.size())
+        painter.drawImage(plan.target.topLeft(), image);
+      else
+        painter.drawImage(QRectF(plan.target), image, QRectF(image.rect()));
     } else {
       const QImage image = maskedImageOfArea(*bitmap_, plan.source, plan.source.size(), key);
       painter.drawImage(QRectF(plan.target), image, QRectF(image.rect()));

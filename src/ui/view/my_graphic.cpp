@@ -14,6 +14,31 @@ namespace vorlino {
 
 namespace {
 constexpr int kArrowStep = 20;
+constexpr int kCheckerSquare = 4;  // logical pixels
+
+// A logical rectangle in the device pixels of a surface drawn at `ratio`.
+QRect toDevice(const QRect& r, qreal ratio) {
+  if (ratio == 1.0) return r;
+  const int left = roundHalfEven(r.left() * ratio), top = roundHalfEven(r.top() * ratio);
+  return QRect(left, top, roundHalfEven((r.left() + r.width()) * ratio) - left,
+               roundHalfEven((r.top() + r.height()) * ratio) - top);
+}
+
+// Two silver squares on white, each `square` device pixels wide.
+QImage checkerTile(int square) {
+  QImage tile(2 * square, 2 * square, QImage::Format_RGB32);
+  tile.fill(qRgb(255, 255, 255));
+  for (int y = 0; y < 2 * square; ++y)
+    for (int x = 0; x < 2 * square; ++x)
+      if ((x < square) == (y < square)) tile.setPixel(x, y, qRgb(0xC0, 0xC0, 0xC0));
+  return tile;
+}
+
+// A remainder in [0, m), so that the squares keep their phase left of the surface too.
+int positiveModulo(int v, int m) {
+  const int r = v % m;
+  return r < 0 ? r + m : r;
+}
 }  // namespace
 
 // ---- TMyScrollBox -------------------------------------------------------------------------------
@@ -117,9 +142,15 @@ void TMyImage::SetZoom(double zoom) {
   scrollBox_->viewport()->update();
 }
 
+qreal TMyImage::DeviceRatio() const {
+  return scrollBox_->viewport()->devicePixelRatioF();
+}
+
 void TMyImage::FitInto(int w, int h) {
-  zoomer_.SetDrawnWidth(w - 2 * margin_);
-  if (h - 2 * margin_ < zoomer_.DrawnHeight()) zoomer_.SetDrawnHeight(h - 2 * margin_);
+  const qreal ratio = DeviceRatio();
+  zoomer_.SetDrawnWidth(roundHalfEven((w - 2 * margin_) * ratio));
+  const int height = roundHalfEven((h - 2 * margin_) * ratio);
+  if (height < zoomer_.DrawnHeight()) zoomer_.SetDrawnHeight(height);
   UpdateExtent();
   scrollBox_->viewport()->update();
 }
@@ -157,7 +188,13 @@ QPoint TMyImage::ExtentMarker() const {
 }
 
 void TMyImage::UpdateExtent() {
-  const QSize extent(zoomer_.DrawnWidth() + 2 * margin_, zoomer_.DrawnHeight() + 2 * margin_);
+  // The drawn size is in device pixels; the scroll range in logical ones, rounded up so that the
+  // last device pixel column can be reached.
+  layoutRatio_ = DeviceRatio();
+  const auto logical = [this](int device) {
+    return int(std::ceil(device / layoutRatio_ - 1e-9)) + 2 * margin_;
+  };
+  const QSize extent(logical(zoomer_.DrawnWidth()), logical(zoomer_.DrawnHeight()));
   if (extent == scrollBox_->extent()) return;
   scrollBox_->setExtent(extent);
   scrollBox_->forgetPosition();
@@ -175,22 +212,25 @@ void TMyImage::paintClient(QPainter& painter, const QRect& client) {
     knownBitmapSize_ = QSize(bitmap_.width(), bitmap_.height());
     layoutDirty_ = true;
   }
-  if (layoutDirty_) {
+  const qreal ratio = painter.device()->devicePixelRatioF();
+  // Moved to a screen of another density: the same zoom covers another logical extent.
+  if (layoutDirty_ || ratio != layoutRatio_) {
     UpdateExtent();
     layoutDirty_ = false;
   }
-  // The image sits Margin pixels in from the top-left of the scrolled area.
+  // The image sits Margin logical pixels in from the top-left of the scrolled area; the zoomer
+  // places it in device pixels.
   const QPoint origin = OriginMarker();
-  zoomer_.SetLeft(origin.x() + margin_);
-  zoomer_.SetTop(origin.y() + margin_);
+  zoomer_.SetLeft(roundHalfEven((origin.x() + margin_) * ratio));
+  zoomer_.SetTop(roundHalfEven((origin.y() + margin_) * ratio));
 
   if (!transparentDisplay_ && !(shown_ != nullptr && shown_->Transparent)) {
     drawSteps(painter, client);
     return;
   }
   // One off-screen image for the whole client area, copied in one operation.
-  const qreal ratio = painter.device()->devicePixelRatioF();
-  QImage buffer(client.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  QImage buffer(toDevice(QRect(QPoint(0, 0), client.size()), ratio).size(),
+                QImage::Format_ARGB32_Premultiplied);
   buffer.setDevicePixelRatio(ratio);
   {
     QPainter offscreen(&buffer);
@@ -199,7 +239,13 @@ void TMyImage::paintClient(QPainter& painter, const QRect& client) {
   painter.drawImage(client.topLeft(), buffer);
 }
 
-void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
+void TMyImage::drawSteps(QPainter& painter, const QRect& logicalClient) {
+  // Everything below is laid out in device pixels, so that zoom 1 puts one bitmap pixel on one
+  // pixel of the screen whatever the scale of the desktop.
+  const qreal ratio = painter.device()->devicePixelRatioF();
+  painter.save();
+  painter.scale(1 / ratio, 1 / ratio);
+  const QRect client = toDevice(logicalClient, ratio);
   zoomer_.SetCanvas(&painter);
   zoomer_.SetBounds(client);
   const QRect imageRect = zoomer_.ImageRect();
@@ -207,16 +253,12 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   const vorlino::Bitmap& drawn = shown_ != nullptr ? *shown_ : bitmap_;
   // Key-colour and alpha-channel results alike show what lies behind them as squares.
   if (drawn.Transparent || drawn.bitsPerPixel() == 32) {
-    if (checkerPattern_.isNull()) {
-      // White with two silver 4 x 4 squares.
-      checkerPattern_ = QImage(8, 8, QImage::Format_RGB32);
-      checkerPattern_.fill(qRgb(255, 255, 255));
-      for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-          if ((x < 4) == (y < 4)) checkerPattern_.setPixel(x, y, qRgb(0xC0, 0xC0, 0xC0));
-    }
+    // The squares keep their logical size and fall on whole device pixels.
+    const int square = std::max(1, roundHalfEven(kCheckerSquare * ratio));
+    if (checkerPattern_.width() != 2 * square) checkerPattern_ = checkerTile(square);
     // The squares move with the image.
-    painter.setBrushOrigin(zoomer_.Left() % 8, zoomer_.Top() % 8);
+    painter.setBrushOrigin(positiveModulo(zoomer_.Left(), 2 * square),
+                           positiveModulo(zoomer_.Top(), 2 * square));
     painter.fillRect(client.intersected(imageRect), QBrush(checkerPattern_));
     painter.setBrushOrigin(0, 0);
   }
@@ -236,6 +278,7 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   painter.setClipRegion(around);
   painter.fillRect(client.adjusted(-1, -1, 1, 1), palette().color(QPalette::Window));
   painter.setClipping(false);
+  painter.restore();
   // The painter ends with the paint event; do not keep a pointer to it.
   zoomer_.SetCanvas(nullptr);
 }

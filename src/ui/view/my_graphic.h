@@ -7,6 +7,11 @@
 // transparent bitmap shows a white and silver checkerboard through its transparent colour, moving
 // with the image. Only the visible part of the bitmap is drawn at each paint.
 //
+// Zoom is counted in device pixels: at zoom 1 one bitmap pixel covers one pixel of the screen, so
+// on a desktop scaled by 2 the picture takes half its size in logical pixels. The zoomer therefore
+// lays the picture out in the viewport's device pixels; the margin, the scroll range and the
+// scroll position stay logical, as Qt gives them.
+//
 // The view cannot see changes made to its bitmap: whoever changes it calls BitmapChanged() (a
 // change of size is also picked up at the next paint).
 #pragma once
@@ -82,11 +87,11 @@ class TMyImage : public QFrame {
   void SetShownBitmap(const vorlino::Bitmap* shown);
   const vorlino::Bitmap* ShownBitmap() const { return shown_; }
 
-  // Explicit zoom (a value <= 0 means 1).
+  // Explicit zoom in device pixels per bitmap pixel (a value <= 0 means 1).
   void SetZoom(double zoom);
   double GetZoom() const { return zoomer_.Zoom(); }
-  // The largest zoom at which the image and its margins fit w x h, by width first, then height;
-  // may enlarge. FitToClient fits the view's client area (inside the border).
+  // The largest zoom at which the image and its margins fit w x h logical pixels, by width first,
+  // then height; may enlarge. FitToClient fits the view's client area (inside the border).
   void FitInto(int w, int h);
   void FitToClient();
   void ScrollTo(int x, int y);
@@ -96,7 +101,11 @@ class TMyImage : public QFrame {
   // Paint through an off-screen image; the main window sets it with the bitmap's transparent flag.
   void SetTransparentDisplay(bool on);
 
+  // Device pixels per logical pixel of the viewport (2 on a desktop scaled by 2).
+  qreal DeviceRatio() const;
+
   TMyScrollBox* ScrollBox() const { return scrollBox_; }
+  // Its drawn size and position are in device pixels of the viewport.
   const TImageZoom& Zoomer() const { return zoomer_; }
   // The top-left of the scrolled area in the scroll box's client coordinates (it moves with the
   // scroll position), and its far corner: the image plus the margins.
@@ -112,7 +121,7 @@ class TMyImage : public QFrame {
   friend class TMyScrollBox;
   void UpdateExtent();
   void paintClient(QPainter& painter, const QRect& client);
-  void drawSteps(QPainter& painter, const QRect& client);
+  void drawSteps(QPainter& painter, const QRect& logicalClient);
   void drawShown(QPainter& painter);
 
   TMyScrollBox* scrollBox_;
@@ -123,7 +132,8 @@ class TMyImage : public QFrame {
   QSize knownBitmapSize_;
   bool transparentDisplay_ = false;
   bool layoutDirty_ = false;
-  QImage checkerPattern_;  // built on first use
+  qreal layoutRatio_ = 1.0;  // the device ratio the scroll extent was computed for
+  QImage checkerPattern_;    // built on first use, for the current device ratio
   TDisplayProfile display_;
 };
 
