@@ -5,6 +5,7 @@
 
 #include "bitmap/bitmap.h"
 #include "cli_support.h"
+#include "cli_texts.h"
 #include "compose/plain_resize.h"
 #include "compose/resample.h"
 #include "frame_command.h"
@@ -80,7 +81,7 @@ std::string formatDescription(const std::string& name) {
   TFileFormatList& formats = fileFormats();
   if (auto kind = formats.decoderFor(fileExtension(name)))
     for (const auto& d : formats.decoders())
-      if (d.decoder == *kind) return d.description;
+      if (d.decoder == *kind) return localized(d.description);
   return {};
 }
 
@@ -88,7 +89,8 @@ std::string formatDescription(const std::string& name) {
 void printInfo(std::ostream& out, const std::string& name, const ImageInfo& info) {
   out << name << ": " << formatDescription(name) << ", " << info.width << " x " << info.height
       << ", " << info.bitsPerPixel << " bits";
-  if (info.orientation != 0) out << ", orientation EXIF " << info.orientation;
+  if (info.orientation != 0)
+    out << ", " << localized("orientation EXIF") << " " << info.orientation;
   out << '\n';
 }
 
@@ -98,7 +100,7 @@ int commandInfo(const Arguments& a, std::ostream& out, std::ostream& err) {
   for (const std::string& name : a.positional) {
     ImageInfo info;
     if (!readImageInfo(name, info).ok()) {
-      err << "Impossible d'ouvrir l'image dans le fichier \"" << name << "\"\n";
+      err << localized(loadFailureMessage(name)) << "\n";
       status = kExitSomeFailed;
       continue;
     }

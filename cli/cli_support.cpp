@@ -1,5 +1,6 @@
 #include "cli_support.h"
 
+#include "cli_texts.h"
 #include "imagefile/load_image.h"
 #include "imagefile/save_copy.h"
 
@@ -71,7 +72,7 @@ StreamPrompts::~StreamPrompts() {
 
 MessageResult StreamPrompts::message(MessageKind, const std::string&, const std::string& text,
                                      MessageButtons buttons) {
-  std::string one = text;
+  std::string one = localized(text);
   for (char& c : one)
     if (c == '\r') c = ' ';
   line(one);

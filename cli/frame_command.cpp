@@ -20,6 +20,7 @@
 #include "batch/frame_report.h"
 #include "batch/output_names.h"
 #include "batch/shard.h"
+#include "cli_texts.h"
 #include "imagefile/load_image.h"
 #include "parallel/parallel.h"
 #include "settings/settings.h"
@@ -175,7 +176,7 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
   // The mask as the program keeps it: 24-bit grey, then the saved negative and angle replayed.
   const auto maskPicture = prepareMaskPicture(s.maskPath, s.negative, s.angle);
   if (!maskPicture) {
-    messages.line(loadFailureMessage(s.maskPath));
+    messages.line(localized(loadFailureMessage(s.maskPath)));
     return kFrameFailed;
   }
   // The cuts, found once for every photo: from the ".slices" file beside the mask, turned with
@@ -186,7 +187,7 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
     const int loadedWidth = across ? maskPicture->height() : maskPicture->width();
     const int loadedHeight = across ? maskPicture->width() : maskPicture->height();
     const SlicesRead slices = readMaskSlices(s.maskPath, loadedWidth, loadedHeight);
-    if (!slices.error.empty()) messages.line(slices.error);
+    if (!slices.error.empty()) messages.line(localized(slices.error));
     maskOptions.cuts = slices.cuts ? slicesOfTurnedPicture(slices.cuts, *maskPicture, s.angle)
                                    : findMaskCuts(*maskPicture);
   }
@@ -222,7 +223,7 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
     for (std::size_t i = next++; i < work.size(); i = next++) {
       const auto began = std::chrono::steady_clock::now();
       const FrameFileResult r = frameFile(work[i], frame, masks, a.has("--overwrite"));
-      if (!r.message.empty()) messages.line(r.message);
+      if (!r.message.empty()) messages.line(localized(r.message));
       if (report.is_open()) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - began)

@@ -79,8 +79,8 @@ softened, reduced to two tones, inverted and turned.
 
 The window opens about forty picture types, saves BMP, RLE, GIF, JPEG, PNG,
 TIFF and Targa, prints, resizes and keeps an undo list; its texts are in
-French. The command-line tool vorlino-cli frames whole folders with the same
-results.")
+French, or in English for an English desktop. The command-line tool
+vorlino-cli frames whole folders with the same results.")
 include(CPack)
 
 # ---- checks -----------------------------------------------------------------------------------

@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-l10n-tools
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libtiff-dev libdeflate-dev libzstd-dev
   libexiv2-dev libimage-exiftool-perl
   libgtest-dev libgmock-dev libbenchmark-dev

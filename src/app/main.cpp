@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
   vorlino::TVorlinoApplication app(argc, argv);
-  vorlino::SetUpApplication();
+  vorlino::SetUpApplication(vorlino::SystemUiLanguage());
   vorlino::QtPrompts qtPrompts;
   vorlino::setPrompts(&qtPrompts);
   vorlino::setMetafileDecoder(&vorlino::readWindowsMetafile);

@@ -3,6 +3,8 @@
 # writable format, each result read back by the tool itself.
 # usage: cli_end_to_end.sh VORLINO_CLI SOURCE_DIR WORK_DIR
 set -u
+# The tool's messages in French, whatever the language of the shell that runs the test.
+export LANGUAGE=fr
 CLI=$1
 SRC=$2
 WORK=$3
@@ -47,6 +49,13 @@ grep -q "hopper_16bit.pgm: Images Portable map, " "$WORK/out.txt" || fail "info 
 expect 1 "$CLI" info "$WORK/missing.png" "$PHOTO"
 grep -q "Impossible d'ouvrir l'image dans le fichier" "$WORK/err.txt" || fail "info reports a missing file in French"
 grep -q "input_plane.jpg" "$WORK/out.txt" || fail "info goes on after a failure"
+# An English user gets the core's messages and the type names in English.
+LANGUAGE=en LANG=en_US.UTF-8 "$CLI" info "$WORK/missing.png" "$PHOTO" >"$WORK/out.txt" 2>"$WORK/err.txt"
+grep -qx "Cannot open the image in the file \"$WORK/missing.png\"" "$WORK/err.txt" ||
+  fail "info reports a missing file in English"
+grep -q "input_plane.jpg: JPG images, " "$WORK/out.txt" || fail "info names the decoder in English"
+LC_ALL=C LANGUAGE=en "$CLI" info "$WORK/missing.png" 2>&1 | grep -q "Impossible d'ouvrir" ||
+  fail "the C locale keeps the French messages"
 
 # info reads the header only: a picture cut short after it still shows its size and depth.
 head -c 1200 "$PHOTO" >"$WORK/cut.jpg"

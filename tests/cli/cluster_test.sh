@@ -4,6 +4,8 @@
 # valid JSON line per photo.
 # usage: cluster_test.sh VORLINO_CLI SOURCE_DIR WORK_DIR
 set -u
+# The tool's messages in French, whatever the language of the shell that runs the test.
+export LANGUAGE=fr
 CLI=$1
 SRC=$2
 WORK=$3

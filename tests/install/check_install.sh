@@ -22,6 +22,7 @@ done
 masks=$(ls "$prefix/share/vorlino/Masques/"*.png 2>/dev/null | wc -l)
 [ "$masks" -ge 1 ] || fail "no mask in share/vorlino/Masques"
 [ -f "$prefix/share/doc/vorlino/guide.html" ] || fail "guide missing"
+[ -f "$prefix/share/doc/vorlino/guide_en.html" ] || fail "English guide missing"
 desktop=$prefix/share/applications/vorlino.desktop
 icon=$prefix/share/icons/hicolor/256x256/apps/vorlino.png
 [ -f "$desktop" ] || fail "desktop entry missing"

@@ -70,15 +70,15 @@ std::string masksFolder(const std::string& programDir, const std::string& dataDi
   return asFolder(programDir);
 }
 
-std::string userGuidePath(const std::string& programDir) {
+std::string userGuidePath(const std::string& programDir, const std::string& fileName) {
   const fs::path folder(asFolder(programDir));
   const fs::path installed =
-      (folder / ".." / "share" / "doc" / "vorlino" / "guide.html").lexically_normal();
+      (folder / ".." / "share" / "doc" / "vorlino" / fileName).lexically_normal();
   if (isFile(installed)) return installed.string();
   // A build folder sits a few levels below the source tree.
   fs::path up = folder.lexically_normal().parent_path();
   for (int level = 0; level < 6 && !up.empty(); ++level) {
-    const fs::path candidate = up / "docs" / "guide.html";
+    const fs::path candidate = up / "docs" / fileName;
     if (isFile(candidate)) return candidate.string();
     if (up == up.parent_path()) break;
     up = up.parent_path();

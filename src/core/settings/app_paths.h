@@ -29,7 +29,8 @@ std::string masksFolder(const std::string& programDir, const std::string& dataDi
 
 // The user guide: <prefix>/share/doc/vorlino/guide.html when installed; otherwise, for a program
 // run from its build folder, docs/guide.html in the nearest parent folder that has it. Empty when
-// neither exists.
-std::string userGuidePath(const std::string& programDir);
+// neither exists. fileName names another edition of it ("guide_en.html", the English one).
+std::string userGuidePath(const std::string& programDir,
+                          const std::string& fileName = "guide.html");
 
 }  // namespace vorlino

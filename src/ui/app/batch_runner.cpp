@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/core_texts.h"
+
 namespace vorlino {
 
 TBatchRunner::TBatchRunner(const Bitmap& maskPicture, const FrameFileSettings& settings,
@@ -68,7 +70,7 @@ void TBatchRunner::OnFileFinished(const FrameFileResult& result) {
       break;
     case FrameOutcome::foFailed:
       ++failed_;
-      failures_.append(QString::fromStdString(result.message));
+      failures_.append(TranslatedCoreText(result.message));
       break;
   }
   emit Progress(Finished(), Total());

@@ -106,7 +106,7 @@ TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
   CmbZoom->setCurrentIndex(0);
   CmbFormat->setCurrentIndex(0);
   UpdateCommands();
-  SetStatusPanel(0, QStringLiteral(" Prêt"));
+  SetStatusPanel(0, tr(" Prêt"));
   recentFiles_.clear();
   LoadSettings();
   setAcceptDrops(true);
@@ -136,24 +136,25 @@ TMainForm::~TMainForm() {
 
 void TMainForm::CreateMenus() {
   auto item = [this](QMenu* menu, const char* name, const char* caption, const char* keys) {
-    auto* action = menu->addAction(QString::fromUtf8(caption));
+    auto* action = menu->addAction(tr(caption));
     action->setObjectName(QString::fromLatin1(name));
     // Shown in the menu and live in the whole window (see AddShortcut).
     if (keys != nullptr) action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
     return action;
   };
 
-  MenuFichier = menuBar()->addMenu(QStringLiteral("Fichier"));
+  MenuFichier = menuBar()->addMenu(tr("Fichier"));
   MenuFichier->setObjectName(QStringLiteral("MenuFichier"));
-  MenuFichierOuvrir = item(MenuFichier, "MenuFichierOuvrir", "Ouvrir...", "Ctrl+O");
+  MenuFichierOuvrir = item(MenuFichier, "MenuFichierOuvrir", QT_TR_NOOP("Ouvrir..."), "Ctrl+O");
   MenuFichierEnregistrer =
-      item(MenuFichier, "MenuFichierEnregistrer", "Enregistrer sous...", "Ctrl+S");
+      item(MenuFichier, "MenuFichierEnregistrer", QT_TR_NOOP("Enregistrer sous..."), "Ctrl+S");
   MenuFichierMetadonnees =
-      item(MenuFichier, "MenuFichierMetadonnees", "Conserver les métadonnées", nullptr);
+      item(MenuFichier, "MenuFichierMetadonnees", QT_TR_NOOP("Conserver les métadonnées"), nullptr);
   MenuFichierMetadonnees->setCheckable(true);
   MenuFichierMetadonnees->setChecked(true);
   MenuFichier->addSeparator();
-  MenuFichierImprimer = item(MenuFichier, "MenuFichierImprimer", "Imprimer...", "Ctrl+P");
+  MenuFichierImprimer =
+      item(MenuFichier, "MenuFichierImprimer", QT_TR_NOOP("Imprimer..."), "Ctrl+P");
   MenuFichierSep = MenuFichier->addSeparator();
   MenuFichierSep->setObjectName(QStringLiteral("MenuFichierSep"));
   for (int tag = 0; tag < 4; ++tag) {
@@ -165,24 +166,27 @@ void TMainForm::CreateMenus() {
             [this, tag] { RunCommand([this, tag] { MenuFichierNClick(tag); }); });
   }
   MenuFichier->addSeparator();
-  MenuFichierQuitter = item(MenuFichier, "MenuFichierQuitter", "Quitter", nullptr);
+  MenuFichierQuitter = item(MenuFichier, "MenuFichierQuitter", QT_TR_NOOP("Quitter"), nullptr);
 
-  MenuEdition = menuBar()->addMenu(QStringLiteral("Edition"));
+  MenuEdition = menuBar()->addMenu(tr("Edition"));
   MenuEdition->setObjectName(QStringLiteral("MenuEdition"));
-  MenuEditionUndo = item(MenuEdition, "MenuEditionUndo", "Annuler", "Ctrl+Z");
-  MenuEditionRedo = item(MenuEdition, "MenuEditionRedo", "Refaire", "Ctrl+Y");
+  MenuEditionUndo = item(MenuEdition, "MenuEditionUndo", QT_TR_NOOP("Annuler"), "Ctrl+Z");
+  MenuEditionRedo = item(MenuEdition, "MenuEditionRedo", QT_TR_NOOP("Refaire"), "Ctrl+Y");
   MenuEdition->addSeparator();
-  MenuEditionCopier = item(MenuEdition, "MenuEditionCopier", "Copier", "Ctrl+C");
-  MenuEditionColler = item(MenuEdition, "MenuEditionColler", "Coller", "Ctrl+V");
+  MenuEditionCopier = item(MenuEdition, "MenuEditionCopier", QT_TR_NOOP("Copier"), "Ctrl+C");
+  MenuEditionColler = item(MenuEdition, "MenuEditionColler", QT_TR_NOOP("Coller"), "Ctrl+V");
 
-  MenuAction = menuBar()->addMenu(QStringLiteral("Action"));
+  MenuAction = menuBar()->addMenu(tr("Action"));
   MenuAction->setObjectName(QStringLiteral("MenuAction"));
-  MenuActionMasque = item(MenuAction, "MenuActionMasque", "Appliquer le masque", "Ctrl+M");
-  MenuActionDossier = item(MenuAction, "MenuActionDossier", "Appliquer à un dossier...", nullptr);
+  MenuActionMasque =
+      item(MenuAction, "MenuActionMasque", QT_TR_NOOP("Appliquer le masque"), "Ctrl+M");
+  MenuActionDossier =
+      item(MenuAction, "MenuActionDossier", QT_TR_NOOP("Appliquer à un dossier..."), nullptr);
   MenuAction->addSeparator();
-  MenuActionRedim = item(MenuAction, "MenuActionRedim", "Taille de l'image...", "Ctrl+T");
+  MenuActionRedim =
+      item(MenuAction, "MenuActionRedim", QT_TR_NOOP("Taille de l'image..."), "Ctrl+T");
 
-  MenuApropos = menuBar()->addAction(QStringLiteral("A propos"));
+  MenuApropos = menuBar()->addAction(tr("A propos"));
   MenuApropos->setObjectName(QStringLiteral("MenuApropos"));
 
   Bind(MenuFichier, &QMenu::aboutToShow, &TMainForm::MenuFichierClick);
@@ -229,7 +233,7 @@ QToolButton* TMainForm::AddToolButton(QWidget* bar, const char* name, int pictur
   button->setFixedSize(kToolButtonWidth, kToolButtonHeight);
   button->setIconSize(QSize(kToolPictureWidth, kToolPictureHeight));
   button->setIcon(ToolIcon(static_cast<ToolPicture>(picture)));
-  button->setToolTip(QString::fromUtf8(hint));
+  button->setToolTip(tr(hint));
   button->setFocusPolicy(Qt::NoFocus);
   bar->layout()->addWidget(button);
   Bind(button, &QToolButton::clicked, handler);
@@ -259,28 +263,29 @@ QWidget* TMainForm::CreateToolPanel() {
   buttons->setContentsMargins(0, 0, 0, 0);
   buttons->setSpacing(0);
   auto tp = [](ToolPicture p) { return static_cast<int>(p); };
-  BtnOuvrir = AddToolButton(ToolBar, "BtnOuvrir", tp(ToolPicture::tpOpen), "Ouvrir une image",
-                            &TMainForm::MenuFichierOuvrirClick);
-  BtnSauver = AddToolButton(ToolBar, "BtnSauver", tp(ToolPicture::tpSave), "Enregistrer sous",
-                            &TMainForm::MenuFichierEnregistrerClick);
-  BtnImprimer = AddToolButton(ToolBar, "BtnImprimer", tp(ToolPicture::tpPrint), "Imprimer",
-                              &TMainForm::MenuFichierImprimerClick);
+  BtnOuvrir = AddToolButton(ToolBar, "BtnOuvrir", tp(ToolPicture::tpOpen),
+                            QT_TR_NOOP("Ouvrir une image"), &TMainForm::MenuFichierOuvrirClick);
+  BtnSauver =
+      AddToolButton(ToolBar, "BtnSauver", tp(ToolPicture::tpSave), QT_TR_NOOP("Enregistrer sous"),
+                    &TMainForm::MenuFichierEnregistrerClick);
+  BtnImprimer = AddToolButton(ToolBar, "BtnImprimer", tp(ToolPicture::tpPrint),
+                              QT_TR_NOOP("Imprimer"), &TMainForm::MenuFichierImprimerClick);
   buttons->addWidget(ToolSeparator(ToolBar));
-  BtnAction = AddToolButton(ToolBar, "BtnAction", tp(ToolPicture::tpMask), "Appliquer le masque",
-                            &TMainForm::MenuActionMasqueClick);
-  BtnRedim = AddToolButton(ToolBar, "BtnRedim", tp(ToolPicture::tpResize), "Taille de l'image",
-                           &TMainForm::MenuActionRedimClick);
+  BtnAction = AddToolButton(ToolBar, "BtnAction", tp(ToolPicture::tpMask),
+                            QT_TR_NOOP("Appliquer le masque"), &TMainForm::MenuActionMasqueClick);
+  BtnRedim = AddToolButton(ToolBar, "BtnRedim", tp(ToolPicture::tpResize),
+                           QT_TR_NOOP("Taille de l'image"), &TMainForm::MenuActionRedimClick);
   buttons->addWidget(ToolSeparator(ToolBar));
-  BtnUndo = AddToolButton(ToolBar, "BtnUndo", tp(ToolPicture::tpUndo), "Annuler",
+  BtnUndo = AddToolButton(ToolBar, "BtnUndo", tp(ToolPicture::tpUndo), QT_TR_NOOP("Annuler"),
                           &TMainForm::BtnUndoClick);
-  BtnRedo = AddToolButton(ToolBar, "BtnRedo", tp(ToolPicture::tpRedo), "Refaire",
+  BtnRedo = AddToolButton(ToolBar, "BtnRedo", tp(ToolPicture::tpRedo), QT_TR_NOOP("Refaire"),
                           &TMainForm::BtnRedoClick);
   buttons->addWidget(ToolSeparator(ToolBar));
   row->addWidget(ToolBar);
 
   CmbZoom = new TZoomComboBox(PnlOutils);
   CmbZoom->setObjectName(QStringLiteral("CmbZoom"));
-  CmbZoom->setToolTip(QStringLiteral("Zoom d'affichage"));
+  CmbZoom->setToolTip(tr("Zoom d'affichage"));
   CmbZoom->addItems({QStringLiteral("Auto"), QStringLiteral("50%"), QStringLiteral("100%"),
                      QStringLiteral("200%"), QStringLiteral("400%")});
   CmbZoom->setMinimumWidth(CmbZoom->fontMetrics().horizontalAdvance(QStringLiteral("0000%")) + 40);
@@ -308,7 +313,7 @@ QWidget* TMainForm::CreateSidePanel() {
   PnlMasque->setFrameStyle(QFrame::Box | QFrame::Plain);
   PnlMasque->setLineWidth(1);
   place(PnlMasque, "PnlMasque", 8, 0, 129, 129);
-  PnlMasque->setToolTip(QStringLiteral("Charger un masque"));
+  PnlMasque->setToolTip(tr("Charger un masque"));
   ImgMasque = new TMaskImage(maskPicture_, PnlMasque);
   place(ImgMasque, "ImgMasque", 1, 1, 0, 0);
   ImgMasque->resize(0, 0);
@@ -323,25 +328,25 @@ QWidget* TMainForm::CreateSidePanel() {
   BtnParcourir = new QToolButton(PnlLeft);
   BtnParcourir->setAutoRaise(true);
   BtnParcourir->setIcon(PanelGlyphIcon(PanelGlyph::pgBrowse));
-  BtnParcourir->setToolTip(QStringLiteral("Charger un masque"));
+  BtnParcourir->setToolTip(tr("Charger un masque"));
   place(BtnParcourir, "BtnParcourir", 114, 136, 23, 21);
   Bind(BtnParcourir, &QToolButton::clicked, &TMainForm::BtnParcourirClick);
 
   BtnNegatif = new QToolButton(PnlLeft);
   BtnNegatif->setIcon(PanelGlyphIcon(PanelGlyph::pgNegative));
-  BtnNegatif->setToolTip(QStringLiteral("Inverser noir et blanc"));
+  BtnNegatif->setToolTip(tr("Inverser noir et blanc"));
   place(BtnNegatif, "BtnNegatif", 8, 164, 60, 25);
   Bind(BtnNegatif, &QToolButton::clicked, &TMainForm::BtnNegatifClick);
 
   BtnRotation = new QToolButton(PnlLeft);
   BtnRotation->setIcon(PanelGlyphIcon(PanelGlyph::pgRotate));
-  BtnRotation->setToolTip(QStringLiteral("Rotation 90° horaire"));
+  BtnRotation->setToolTip(tr("Rotation 90° horaire"));
   place(BtnRotation, "BtnRotation", 77, 164, 60, 25);
   Bind(BtnRotation, &QToolButton::clicked, &TMainForm::BtnRotationClick);
 
-  LblCouleur = new QLabel(QStringLiteral("Couleur :"), PnlLeft);
+  LblCouleur = new QLabel(tr("Couleur :"), PnlLeft);
   place(LblCouleur, "LblCouleur", 8, 200, 0, 0);
-  LblOpacite = new QLabel(QStringLiteral("Opacité :"), PnlLeft);
+  LblOpacite = new QLabel(tr("Opacité :"), PnlLeft);
   place(LblOpacite, "LblOpacite", 77, 200, 0, 0);
 
   ColorEdit = new TColorEdit(PnlLeft);
@@ -356,25 +361,24 @@ QWidget* TMainForm::CreateSidePanel() {
   place(EdiOpacite, "EdiOpacite", 77, 216, 60, 21);
 
   CmbFormat = new QComboBox(PnlLeft);
-  CmbFormat->addItems({QStringLiteral("Couleurs RVB"), QStringLiteral("Transparent"),
-                       QStringLiteral("Transparence progressive")});
-  CmbFormat->setToolTip(QStringLiteral("Format du résultat"));
+  CmbFormat->addItems({tr("Couleurs RVB"), tr("Transparent"), tr("Transparence progressive")});
+  CmbFormat->setToolTip(tr("Format du résultat"));
   place(CmbFormat, "CmbFormat", 8, 247, 130, 21);
   Bind(CmbFormat, &QComboBox::currentIndexChanged, &TMainForm::CmbFormatChange);
 
-  ChbFlou = new QCheckBox(QStringLiteral("Adoucir"), PnlLeft);
+  ChbFlou = new QCheckBox(tr("Adoucir"), PnlLeft);
   place(ChbFlou, "ChbFlou", 8, 276, 0, 0);
-  ChbBichromie = new QCheckBox(QStringLiteral("Bichromie"), PnlLeft);
+  ChbBichromie = new QCheckBox(tr("Bichromie"), PnlLeft);
   place(ChbBichromie, "ChbBichromie", 8, 294, 0, 0);
-  RdbAjuster = new QRadioButton(QStringLiteral("Ajuster le masque"), PnlLeft);
+  RdbAjuster = new QRadioButton(tr("Ajuster le masque"), PnlLeft);
   place(RdbAjuster, "RdbAjuster", 8, 320, 0, 0);
   RdbAjuster->setChecked(true);
-  RdbRepeter = new QRadioButton(QStringLiteral("Répéter le masque"), PnlLeft);
+  RdbRepeter = new QRadioButton(tr("Répéter le masque"), PnlLeft);
   place(RdbRepeter, "RdbRepeter", 8, 338, 0, 0);
-  RdbSansDeformer = new QRadioButton(QStringLiteral("Ajuster sans déformer"), PnlLeft);
+  RdbSansDeformer = new QRadioButton(tr("Ajuster sans déformer"), PnlLeft);
   // The panel keeps its width: with a font too wide for the label, it goes on two lines.
   if (8 + RdbSansDeformer->sizeHint().width() > kSidePanelWidth)
-    RdbSansDeformer->setText(QStringLiteral("Ajuster sans\ndéformer"));
+    RdbSansDeformer->setText(tr("Ajuster sans\ndéformer"));
   place(RdbSansDeformer, "RdbSansDeformer", 8, 356, 0, 0);
   return PnlLeft;
 }

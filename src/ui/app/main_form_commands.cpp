@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "app/core_texts.h"
 #include "app/error_report.h"
 #include "app/file_names.h"
 #include "app/form_widgets.h"
@@ -50,14 +51,14 @@ Bitmap* TMainForm::CurrentSnapshot() {
 }
 
 void TMainForm::BeginBusy() {
-  SetStatusPanel(0, QStringLiteral(" Traitement en cours..."));
+  SetStatusPanel(0, tr(" Traitement en cours..."));
   statusBar()->repaint();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   ++busyDepth_;
 }
 
 void TMainForm::EndBusy() {
-  SetStatusPanel(0, QStringLiteral(" Prêt"));
+  SetStatusPanel(0, tr(" Prêt"));
   if (busyDepth_ > 0) {
     --busyDepth_;
     QApplication::restoreOverrideCursor();
@@ -101,14 +102,12 @@ void TMainForm::UpdateCommands() {
   }
   const TUndoItem* current = history_.Current();
   BtnUndo->setEnabled(current != nullptr);
-  BtnUndo->setToolTip(current != nullptr
-                          ? QStringLiteral("Annuler ") + QString::fromStdString(current->Name())
-                          : QStringLiteral("Annuler"));
+  BtnUndo->setToolTip(current != nullptr ? tr("Annuler %1").arg(TranslatedCoreText(current->Name()))
+                                         : tr("Annuler"));
   const TUndoItem* next = history_.Next();
   BtnRedo->setEnabled(next != nullptr);
-  BtnRedo->setToolTip(next != nullptr
-                          ? QStringLiteral("Refaire ") + QString::fromStdString(next->Name())
-                          : QStringLiteral("Refaire"));
+  BtnRedo->setToolTip(next != nullptr ? tr("Refaire %1").arg(TranslatedCoreText(next->Name()))
+                                      : tr("Refaire"));
 }
 
 void TMainForm::SetResultTransparent(bool flag) {
@@ -119,10 +118,10 @@ void TMainForm::SetResultTransparent(bool flag) {
 
 bool TMainForm::ConfirmDiscard() {
   if (modificationCount_ <= 0) return true;
-  const MessageResult answer =
-      prompts().message(MessageKind::mkConfirmation, "Confirmation",
-                        "Voulez-vous enregistrer les modifications avant de quitter ?",
-                        MessageButtons::mbYesNoCancel);
+  const MessageResult answer = prompts().message(
+      MessageKind::mkConfirmation, "Confirmation",
+      tr("Voulez-vous enregistrer les modifications avant de quitter ?").toStdString(),
+      MessageButtons::mbYesNoCancel);
   // After "&Oui" the image may go only once it is safely written: a cancelled or failed save keeps
   // the program and the image as they are.
   if (answer == MessageResult::mrYes) return SaveDocument() > 0;

@@ -149,7 +149,7 @@ void TMainForm::MenuEditionCollerClick() {
   imageView_->SetColorProfile({});
   SetResultTransparent(false);
   UpdateCommands();
-  currentFileName_ = QStringLiteral("Sans titre");
+  currentFileName_ = tr("Sans titre");
   ResetView();  // the zoom item chosen stays
 }
 

@@ -60,12 +60,11 @@ void TMainForm::CreateLivePreview(bool enabled) {
   livePreview_->setObjectName(QStringLiteral("LivePreview"));
   livePreview_->SetEnabled(enabled);
   connect(livePreview_, &TLivePreview::shownChanged, this, [this](bool shown) {
-    if (busyDepth_ == 0)
-      SetStatusPanel(0, shown ? QStringLiteral(" Aperçu") : QStringLiteral(" Prêt"));
+    if (busyDepth_ == 0) SetStatusPanel(0, shown ? tr(" Aperçu") : tr(" Prêt"));
   });
 
   MenuAction->addSeparator();
-  MenuActionApercu = MenuAction->addAction(QStringLiteral("Aperçu en direct"));
+  MenuActionApercu = MenuAction->addAction(tr("Aperçu en direct"));
   MenuActionApercu->setObjectName(QStringLiteral("MenuActionApercu"));
   MenuActionApercu->setCheckable(true);
   MenuActionApercu->setChecked(enabled);
@@ -84,7 +83,7 @@ void TMainForm::CreateLivePreview(bool enabled) {
   BtnAvantApres->setFixedSize(BtnUndo->size());
   BtnAvantApres->setIconSize(BtnUndo->iconSize());
   BtnAvantApres->setIcon(ToolIcon(ToolPicture::tpBeforeAfter));
-  BtnAvantApres->setToolTip(QStringLiteral("Avant/après"));
+  BtnAvantApres->setToolTip(tr("Avant/après"));
   BtnAvantApres->setFocusPolicy(Qt::NoFocus);
   ToolBar->layout()->addWidget(BtnAvantApres);
   connect(BtnAvantApres, &QToolButton::pressed, this, &TMainForm::BeginBeforeAfter);

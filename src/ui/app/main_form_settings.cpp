@@ -102,7 +102,7 @@ void TMainForm::SaveSettings() {
 
   const std::string path = settingsPath_.toStdString();
   if (saveSettingsFile(path, settings).ok()) return;
-  showError(QStringLiteral("Impossible d'écrire dans %1").arg(settingsPath_).toStdString());
+  showError(tr("Impossible d'écrire dans %1").arg(settingsPath_).toStdString());
 }
 
 }  // namespace vorlino

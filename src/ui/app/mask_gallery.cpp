@@ -107,7 +107,7 @@ struct TMaskGallery::Job {
 
 TMaskGallery::TMaskGallery(QWidget* parent, const QString& programMasks, const QString& userMasks,
                            const QString& cacheFolder)
-    : QDockWidget(QStringLiteral("Galerie de masques"), parent),
+    : QDockWidget(tr("Galerie de masques"), parent),
       programMasks_(WithSeparator(programMasks)),
       userMasks_(WithSeparator(userMasks)),
       cacheFolder_(cacheFolder) {
@@ -378,18 +378,18 @@ QStringList TMaskGallery::AddMasks(const QStringList& paths) {
     }
   }
   if (refused.size() == 1) {
-    showError(QStringLiteral("Le fichier \"%1\" n'est pas une image : il n'a pas été ajouté aux "
-                             "masques.")
+    showError(tr("Le fichier \"%1\" n'est pas une image : il n'a pas été ajouté aux "
+                 "masques.")
                   .arg(refused.first())
                   .toStdString());
   } else if (refused.size() > 1) {
-    showError(QStringLiteral("Ces fichiers ne sont pas des images : ils n'ont pas été ajoutés aux "
-                             "masques.\n%1")
+    showError(tr("Ces fichiers ne sont pas des images : ils n'ont pas été ajoutés aux "
+                 "masques.\n%1")
                   .arg(refused.join(QLatin1Char('\n')))
                   .toStdString());
   }
   if (!failed.isEmpty()) {
-    showError(QStringLiteral("Impossible de copier \"%1\" dans %2")
+    showError(tr("Impossible de copier \"%1\" dans %2")
                   .arg(failed.join(QStringLiteral("\", \"")), userMasks_)
                   .toStdString());
   }

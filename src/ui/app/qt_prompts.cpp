@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "app/core_texts.h"
 #include "files/name_filters.h"
 #include "files/open_picture_dialog.h"
 
@@ -30,26 +31,26 @@ QMessageBox::Icon IconOf(MessageKind kind) {
 // The button roles carry the answer: Yes, No, Reject (cancel) and Accept (OK).
 void AddButtons(QMessageBox& box, MessageButtons buttons) {
   auto add = [&box](const char* text, QMessageBox::ButtonRole role) {
-    return box.addButton(QString::fromUtf8(text), role);
+    return box.addButton(QCoreApplication::translate("QtPrompts", text), role);
   };
   QPushButton* first = nullptr;
   QPushButton* escape = nullptr;
   switch (buttons) {
     case MessageButtons::mbOk:
-      first = escape = add("OK", QMessageBox::AcceptRole);
+      first = escape = add(QT_TRANSLATE_NOOP("QtPrompts", "OK"), QMessageBox::AcceptRole);
       break;
     case MessageButtons::mbOkCancel:
-      first = add("OK", QMessageBox::AcceptRole);
-      escape = add("Annuler", QMessageBox::RejectRole);
+      first = add(QT_TRANSLATE_NOOP("QtPrompts", "OK"), QMessageBox::AcceptRole);
+      escape = add(QT_TRANSLATE_NOOP("QtPrompts", "Annuler"), QMessageBox::RejectRole);
       break;
     case MessageButtons::mbYesNo:
-      first = add("&Oui", QMessageBox::YesRole);
-      escape = add("&Non", QMessageBox::NoRole);
+      first = add(QT_TRANSLATE_NOOP("QtPrompts", "&Oui"), QMessageBox::YesRole);
+      escape = add(QT_TRANSLATE_NOOP("QtPrompts", "&Non"), QMessageBox::NoRole);
       break;
     case MessageButtons::mbYesNoCancel:
-      first = add("&Oui", QMessageBox::YesRole);
-      add("&Non", QMessageBox::NoRole);
-      escape = add("Annuler", QMessageBox::RejectRole);
+      first = add(QT_TRANSLATE_NOOP("QtPrompts", "&Oui"), QMessageBox::YesRole);
+      add(QT_TRANSLATE_NOOP("QtPrompts", "&Non"), QMessageBox::NoRole);
+      escape = add(QT_TRANSLATE_NOOP("QtPrompts", "Annuler"), QMessageBox::RejectRole);
       break;
   }
   box.setDefaultButton(first);
@@ -103,8 +104,8 @@ MessageResult MessageBoxResult(const QMessageBox& box, MessageButtons buttons) {
 MessageResult QtPrompts::message(MessageKind kind, const std::string& caption,
                                  const std::string& text, MessageButtons buttons) {
   QWidget* parent = DialogParent();
-  auto box = MakeMessageBox(kind, QString::fromStdString(caption), QString::fromStdString(text),
-                            buttons, parent);
+  auto box =
+      MakeMessageBox(kind, TranslatedCoreText(caption), TranslatedCoreText(text), buttons, parent);
   // A box shown during a busy command must still get the arrow.
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   box->exec();
@@ -149,12 +150,15 @@ SaveImageReply QtPrompts::saveImage(const SaveImageRequest& request) {
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setWindowTitle(QStringLiteral("Enregistrer sous"));
-  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Enregistrer dans :"));
-  dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
-  dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
-  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Enregistrer"));
-  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+  dialog.setWindowTitle(QCoreApplication::translate("QtPrompts", "Enregistrer sous"));
+  dialog.setLabelText(QFileDialog::LookIn,
+                      QCoreApplication::translate("QtPrompts", "Enregistrer dans :"));
+  dialog.setLabelText(QFileDialog::FileName,
+                      QCoreApplication::translate("QtPrompts", "Nom du fichier :"));
+  dialog.setLabelText(QFileDialog::FileType, QCoreApplication::translate("QtPrompts", "Type :"));
+  dialog.setLabelText(QFileDialog::Accept,
+                      QCoreApplication::translate("QtPrompts", "&Enregistrer"));
+  dialog.setLabelText(QFileDialog::Reject, QCoreApplication::translate("QtPrompts", "Annuler"));
   const QStringList filters = QtNameFilters(request.filter);
   dialog.setNameFilters(filters);
   const int index = request.filterIndex > 0 ? request.filterIndex - 1 : 0;

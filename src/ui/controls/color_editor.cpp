@@ -34,7 +34,7 @@ TColorEdit::TColorEdit(QWidget* parent)
   picker_->setClickDropDown(false);
   picker_->setAnchorToParent(true);
   // The access key opens the comb from the keyboard.
-  picker_->setCustomText(QStringLiteral("&Autres couleurs..."));
+  picker_->setCustomText(tr("&Autres couleurs..."));
   arrow_->SetStyle(stDown);
 
   connect(picker_, &TColorPicker::changed, this, &TColorEdit::changed);

@@ -233,7 +233,7 @@ TColorPopup::Hint TColorPopup::hintAt(QPoint p) {
     h.area = cell == kDefaultCell ? layout_.defaultButton : layout_.customButton;
   } else if (customMode_ &&
              (dragArea_ == daBar || (dragArea_ == daNone && comb_.brightnessBar.contains(p)))) {
-    h.text = QStringLiteral("Intensité: %1%").arg(roundEven(brightness_ * 100.0));
+    h.text = tr("Intensité: %1%").arg(roundEven(brightness_ * 100.0));
     h.at = QPoint(comb_.brightnessBar.right() + 1, p.y() - 8);
     h.msecs = kCustomHintMsecs;
   } else {
@@ -249,10 +249,7 @@ TColorPopup::Hint TColorPopup::hintAt(QPoint p) {
       if (i >= 0) c = colorComb()[i].color;
     }
     if (c != kNoColor) {
-      h.text = QStringLiteral("Rouge: %1, Vert: %2, Bleue: %3")
-                   .arg(redOf(c))
-                   .arg(greenOf(c))
-                   .arg(blueOf(c));
+      h.text = tr("Rouge: %1, Vert: %2, Bleue: %3").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c));
       h.msecs = kCustomHintMsecs;
     } else {
       h.text = ownerHint(kNoCell);

@@ -24,12 +24,12 @@ TAnnulerForm::TAnnulerForm(QWidget* mainWindow)
   panel->setLineWidth(1);
   panel->setGeometry(rect());
 
-  LabelTitre = new QLabel(QStringLiteral("Patientez, préparation de l'impression..."), panel);
+  LabelTitre = new QLabel(tr("Patientez, préparation de l'impression..."), panel);
   LabelTitre->setObjectName(QStringLiteral("LabelTitre"));
   LabelTitre->setGeometry(16, 16, 249, 16);
   LabelTitre->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 
-  BAnnuler = new QPushButton(QStringLiteral("Annuler"), panel);
+  BAnnuler = new QPushButton(tr("Annuler"), panel);
   BAnnuler->setObjectName(QStringLiteral("BAnnuler"));
   BAnnuler->setGeometry(103, 40, 75, 25);
   connect(BAnnuler, &QPushButton::clicked, this, &TAnnulerForm::BAnnulerClick);

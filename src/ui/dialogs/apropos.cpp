@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/app_setup.h"
 #include "dialogs/modal.h"
 #include "settings/app_paths.h"
 
@@ -74,7 +75,11 @@ class TRule : public QWidget {
 
 QString findGuide() {
   const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
-  return QString::fromStdString(userGuidePath(folder));
+  // The guide in the interface's language, the French one when the English one is missing.
+  std::string guide;
+  if (CurrentUiLanguage() == UiLanguage::ulEnglish) guide = userGuidePath(folder, "guide_en.html");
+  if (guide.empty()) guide = userGuidePath(folder);
+  return QString::fromStdString(guide);
 }
 
 }  // namespace
@@ -126,7 +131,7 @@ QImage AboutPicture(qreal ratio) {
 
 TAProposForm::TAProposForm(QWidget* parent, const QString& guidePath) : QDialog(parent) {
   setObjectName(QStringLiteral("AProposForm"));
-  setWindowTitle(QStringLiteral("A propos de Vorlino"));
+  setWindowTitle(tr("A propos de Vorlino"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFont(DialogFont());
@@ -156,7 +161,7 @@ TAProposForm::TAProposForm(QWidget* parent, const QString& guidePath) : QDialog(
   auto* bevel1 = new TRule(panel1);
   bevel1->setObjectName(QStringLiteral("Bevel1"));
   Place(bevel1, 128, 80, 153, 9);
-  Author = new QLabel(QString::fromUtf8(kAuthorText), panel1);
+  Author = new QLabel(tr(kAuthorText), panel1);
   Author->setObjectName(QStringLiteral("Author"));
   PlaceAt(Author, 128, 96);
 
@@ -165,7 +170,7 @@ TAProposForm::TAProposForm(QWidget* parent, const QString& guidePath) : QDialog(
     guideUrl_ = QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath());
   // The full file address would not fit the box: the link shows what it opens, the address is
   // its tip.
-  URL = new QLabel(QStringLiteral("Guide de l'utilisateur"), panel1);
+  URL = new QLabel(tr("Guide de l'utilisateur"), panel1);
   URL->setObjectName(QStringLiteral("URL"));
   QFont link = font();
   link.setUnderline(true);
@@ -182,7 +187,7 @@ TAProposForm::TAProposForm(QWidget* parent, const QString& guidePath) : QDialog(
   }
   PlaceAt(URL, 128, 116);
 
-  BOk = new QPushButton(QStringLiteral("Ok"), this);
+  BOk = new QPushButton(tr("Ok"), this);
   BOk->setObjectName(QStringLiteral("BOk"));
   BOk->setDefault(true);
   Place(BOk, 230, 240, 75, 27);

@@ -13,7 +13,8 @@ class QPushButton;
 namespace vorlino {
 
 inline constexpr const char* kVersionText = "Version 1.4.0";
-inline constexpr const char* kAuthorText = "L'équipe Vorlino";
+inline constexpr const char* kAuthorText =
+    QT_TRANSLATE_NOOP("vorlino::TAProposForm", "L'équipe Vorlino");
 
 class TAProposForm : public QDialog {
   Q_OBJECT

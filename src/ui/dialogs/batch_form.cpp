@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -15,6 +16,7 @@
 #include <optional>
 
 #include "app/batch_runner.h"
+#include "app/core_texts.h"
 #include "batch/output_names.h"
 #include "dialogs/batch_progress.h"
 #include "dialogs/jpg_compress.h"
@@ -48,20 +50,31 @@ std::string FirstExtension(int row) {
 }  // namespace
 
 QString BatchSummaryText(const TBatchSummary& summary) {
-  QString text = QString::asprintf("%d photos encadrées, %d échecs", summary.done, summary.failed);
+  QString text =
+      QCoreApplication::translate("vorlino::TBatchForm", "%1 photos encadrées, %2 échecs")
+          .arg(summary.done)
+          .arg(summary.failed);
   if (summary.skipped > 0)
-    text += QString::asprintf("\n%d photos laissées telles quelles : le fichier existait déjà",
-                              summary.skipped);
+    text +=
+        QStringLiteral("\n") +
+        QCoreApplication::translate("vorlino::TBatchForm",
+                                    "%1 photos laissées telles quelles : le fichier existait déjà")
+            .arg(summary.skipped);
   if (summary.cancelled) {
     const int left = summary.total - summary.done - summary.skipped - summary.failed;
-    text += QString::asprintf("\nTraitement annulé : %d photos non traitées", left);
+    text += QStringLiteral("\n") +
+            QCoreApplication::translate("vorlino::TBatchForm",
+                                        "Traitement annulé : %1 photos non traitées")
+                .arg(left);
   }
   if (!summary.failures.isEmpty()) {
-    text += QStringLiteral("\n\nÉchecs :");
+    text += QStringLiteral("\n\n") + QCoreApplication::translate("vorlino::TBatchForm", "Échecs :");
     const int shown = std::min<int>(summary.failures.size(), kShownFailures);
     for (int i = 0; i < shown; ++i) text += QStringLiteral("\n") + summary.failures[i];
     if (summary.failures.size() > shown)
-      text += QString::asprintf("\n... et %d autres", int(summary.failures.size()) - shown);
+      text += QStringLiteral("\n") +
+              QCoreApplication::translate("vorlino::TBatchForm", "... et %1 autres")
+                  .arg(int(summary.failures.size()) - shown);
   }
   return text;
 }
@@ -69,13 +82,13 @@ QString BatchSummaryText(const TBatchSummary& summary) {
 TBatchForm::TBatchForm(QWidget* parent, TJPGCompressForm* jpegForm)
     : QDialog(parent), jpegForm_(jpegForm) {
   setObjectName(QStringLiteral("BatchForm"));
-  setWindowTitle(QStringLiteral("Appliquer à un dossier"));
+  setWindowTitle(tr("Appliquer à un dossier"));
   setFont(DialogFont());
 
   auto folderRow = [this](QLabel*& label, QLineEdit*& edit, QToolButton*& browse,
                           const char* labelName, const char* caption, const char* editName,
                           const char* buttonName, const char* hint) {
-    label = new QLabel(QString::fromUtf8(caption), this);
+    label = new QLabel(tr(caption), this);
     label->setObjectName(QString::fromLatin1(labelName));
     edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(editName));
@@ -84,41 +97,41 @@ TBatchForm::TBatchForm(QWidget* parent, TJPGCompressForm* jpegForm)
     browse = new QToolButton(this);
     browse->setObjectName(QString::fromLatin1(buttonName));
     browse->setText(QStringLiteral("..."));
-    browse->setToolTip(QString::fromUtf8(hint));
+    browse->setToolTip(tr(hint));
     QLineEdit* target = edit;
-    const QString title = QString::fromUtf8(hint);
+    const QString title = tr(hint);
     connect(browse, &QToolButton::clicked, this,
             [this, target, title] { BrowseFolder(target, title); });
   };
-  folderRow(LEntree, EdiEntree, BEntree, "LEntree", "Dossier des &photos :", "EdiEntree", "BEntree",
-            "Choisir le dossier des photos");
-  folderRow(LSortie, EdiSortie, BSortie, "LSortie", "Dossier des &résultats :", "EdiSortie",
-            "BSortie", "Choisir le dossier des résultats");
+  folderRow(LEntree, EdiEntree, BEntree, "LEntree", QT_TR_NOOP("Dossier des &photos :"),
+            "EdiEntree", "BEntree", QT_TR_NOOP("Choisir le dossier des photos"));
+  folderRow(LSortie, EdiSortie, BSortie, "LSortie", QT_TR_NOOP("Dossier des &résultats :"),
+            "EdiSortie", "BSortie", QT_TR_NOOP("Choisir le dossier des résultats"));
 
-  LFormat = new QLabel(QStringLiteral("&Format :"), this);
+  LFormat = new QLabel(tr("&Format :"), this);
   LFormat->setObjectName(QStringLiteral("LFormat"));
   CmbFormat = new QComboBox(this);
   CmbFormat->setObjectName(QStringLiteral("CmbFormat"));
   LFormat->setBuddy(CmbFormat);
-  CmbFormat->addItem(QStringLiteral("Format d'origine"), -1);
+  CmbFormat->addItem(tr("Format d'origine"), -1);
   for (int row = 0; row < kSaveFormatCount; ++row) {
     QString extensions = QString::fromLatin1(kSaveFormats[row].extensions);
     extensions.replace(QLatin1Char(';'), QStringLiteral(", "));
-    CmbFormat->addItem(
-        QString::fromUtf8(kSaveFormats[row].description) + QStringLiteral(" (") + extensions + ')',
-        row);
+    CmbFormat->addItem(TranslatedCoreText(QString::fromUtf8(kSaveFormats[row].description)) +
+                           QStringLiteral(" (") + extensions + ')',
+                       row);
   }
 
-  CBSousDossiers = new QCheckBox(QStringLiteral("Inclure les &sous-dossiers"), this);
+  CBSousDossiers = new QCheckBox(tr("Inclure les &sous-dossiers"), this);
   CBSousDossiers->setObjectName(QStringLiteral("CBSousDossiers"));
-  CBRemplacer = new QCheckBox(QStringLiteral("Remplacer les fichiers &existants"), this);
+  CBRemplacer = new QCheckBox(tr("Remplacer les fichiers &existants"), this);
   CBRemplacer->setObjectName(QStringLiteral("CBRemplacer"));
 
-  BOk = new QPushButton(OkGlyph(), QStringLiteral("Ok"), this);
+  BOk = new QPushButton(OkGlyph(), tr("Ok"), this);
   BOk->setObjectName(QStringLiteral("BOk"));
   BOk->setDefault(true);
   connect(BOk, &QPushButton::clicked, this, &TBatchForm::BOkClick);
-  BAnnuler = new QPushButton(CancelGlyph(), QStringLiteral("Annuler"), this);
+  BAnnuler = new QPushButton(CancelGlyph(), tr("Annuler"), this);
   BAnnuler->setObjectName(QStringLiteral("BAnnuler"));
   connect(BAnnuler, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -156,10 +169,10 @@ void TBatchForm::BrowseFolder(QLineEdit* edit, const QString& caption) {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
   dialog.setFileMode(QFileDialog::Directory);
-  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
-  dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Dossier :"));
-  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choisir"));
-  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+  dialog.setLabelText(QFileDialog::LookIn, tr("Regarder dans :"));
+  dialog.setLabelText(QFileDialog::FileName, tr("Dossier :"));
+  dialog.setLabelText(QFileDialog::Accept, tr("Choisir"));
+  dialog.setLabelText(QFileDialog::Reject, tr("Annuler"));
   if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   edit->setText(dialog.selectedFiles().constFirst());
 }
@@ -186,24 +199,23 @@ bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
   std::error_code ec;
   const fs::path input = ToPath(choices.input);
   if (choices.input.isEmpty() || !fs::is_directory(input, ec)) {
-    ShowError(QStringLiteral("Le dossier des photos \"%1\" n'existe pas.").arg(choices.input));
+    ShowError(tr("Le dossier des photos \"%1\" n'existe pas.").arg(choices.input));
     return false;
   }
   if (choices.output.isEmpty()) {
-    ShowError(QStringLiteral("Choisissez le dossier des résultats."));
+    ShowError(tr("Choisissez le dossier des résultats."));
     return false;
   }
   const fs::path output = ToPath(choices.output);
   if (fs::exists(output, ec) && !fs::is_directory(output, ec)) {
-    ShowError(QStringLiteral("\"%1\" n'est pas un dossier.").arg(choices.output));
+    ShowError(tr("\"%1\" n'est pas un dossier.").arg(choices.output));
     return false;
   }
   const auto pictures = listPictures(input, choices.recursive);
   if (pictures.empty()) {
-    prompts().message(
-        MessageKind::mkInformation, "Information",
-        QStringLiteral("Aucune photo à encadrer dans \"%1\".").arg(choices.input).toStdString(),
-        MessageButtons::mbOk);
+    prompts().message(MessageKind::mkInformation, "Information",
+                      tr("Aucune photo à encadrer dans \"%1\".").arg(choices.input).toStdString(),
+                      MessageButtons::mbOk);
     return false;
   }
 
@@ -215,8 +227,8 @@ bool TBatchForm::PrepareJobs(const TBatchChoices& choices) {
   const BatchOutputNames names = nameBatchOutputs(pictures, output, format, "", transparent_);
   if (names.replacedInput) {
     ShowError(
-        QStringLiteral("Le dossier des résultats contient les photos elles-mêmes : "
-                       "choisissez un autre dossier."));
+        tr("Le dossier des résultats contient les photos elles-mêmes : "
+           "choisissez un autre dossier."));
     return false;
   }
   std::vector<FrameFileJob> jobs;

@@ -15,7 +15,7 @@ namespace vorlino {
 TBatchProgress::TBatchProgress(TBatchRunner& runner, QWidget* parent)
     : QDialog(parent), runner_(runner) {
   setObjectName(QStringLiteral("BatchProgress"));
-  setWindowTitle(QStringLiteral("Application du masque"));
+  setWindowTitle(tr("Application du masque"));
   setFont(DialogFont());
   setMinimumWidth(380);
 
@@ -28,7 +28,7 @@ TBatchProgress::TBatchProgress(TBatchRunner& runner, QWidget* parent)
   // A long name must not widen the window: it is shortened in the middle when painted.
   LblFichier->setMinimumWidth(1);
   LblFichier->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  BAnnuler = new QPushButton(CancelGlyph(), QStringLiteral("Annuler"), this);
+  BAnnuler = new QPushButton(CancelGlyph(), tr("Annuler"), this);
   BAnnuler->setObjectName(QStringLiteral("BAnnuler"));
   connect(BAnnuler, &QPushButton::clicked, this, &TBatchProgress::BAnnulerClick);
 
@@ -55,14 +55,14 @@ TBatchProgress::TBatchProgress(TBatchRunner& runner, QWidget* parent)
 void TBatchProgress::ShowProgress(int finished, int total) {
   PBProgression->setRange(0, std::max(total, 1));
   PBProgression->setValue(finished);
-  LblCompte->setText(QStringLiteral("%1 photos traitées sur %2").arg(finished).arg(total));
+  LblCompte->setText(tr("%1 photos traitées sur %2").arg(finished).arg(total));
 }
 
 void TBatchProgress::BAnnulerClick() {
   if (!runner_.Running()) return;
   runner_.Cancel();
   BAnnuler->setEnabled(false);
-  LblFichier->setText(QStringLiteral("Arrêt après les photos en cours..."));
+  LblFichier->setText(tr("Arrêt après les photos en cours..."));
 }
 
 void TBatchProgress::reject() {

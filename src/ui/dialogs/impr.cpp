@@ -1,6 +1,7 @@
 #include "dialogs/impr.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -39,7 +40,8 @@ void runPlatformSetupDialog(QPrinter& printer, QWidget* parent) {
     dialog.exec();
   } else {
     QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Configuration de l'impression"));
+    dialog.setWindowTitle(
+        QCoreApplication::translate("vorlino::TImprForm", "Configuration de l'impression"));
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
     dialog.exec();
   }
@@ -62,7 +64,7 @@ TImprForm::TImprForm(TPrintHost& host, QWidget* parent)
       printer_(MakeDefaultPrinter()),
       setupDialog_(&runPlatformSetupDialog) {
   setObjectName(QStringLiteral("ImprForm"));
-  setWindowTitle(QStringLiteral("Imprimer"));
+  setWindowTitle(tr("Imprimer"));
   QFont dialogFont = font();
   dialogFont.setPointSize(8);
   setFont(dialogFont);
@@ -91,7 +93,7 @@ void TImprForm::CreateControls() {
   LTaille = Named(new QLabel(this), "LTaille");
   LTaille->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-  LCopies = Named(new QLabel(QStringLiteral("Copies :"), this), "LCopies");
+  LCopies = Named(new QLabel(tr("Copies :"), this), "LCopies");
   LCopies->move(16, 296);
   SECopies = Named(new TSpinEdit2(this), "SECopies");
   SECopies->setGeometry(16, 312, 65, 21);
@@ -101,19 +103,19 @@ void TImprForm::CreateControls() {
   LCopies->setBuddy(SECopies);
 
   BConfigurer = Named(new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                      QStringLiteral("Configurer..."), this),
+                                      tr("Configurer..."), this),
                       "BConfigurer");
   BConfigurer->setGeometry(16, 352, 102, 27);
   // Where the page goes, above the button that changes it.
   LImprimante = Named(new QLabel(this), "LImprimante");
   LImprimante->setGeometry(16, 336, 225, 14);
 
-  CBCentrer = Named(new QCheckBox(QStringLiteral("Centrer dans la page"), this), "CBCentrer");
+  CBCentrer = Named(new QCheckBox(tr("Centrer dans la page"), this), "CBCentrer");
   CBCentrer->setGeometry(264, 16, 177, 17);
-  CBAjuster = Named(new QCheckBox(QStringLiteral("Utiliser toute la page"), this), "CBAjuster");
+  CBAjuster = Named(new QCheckBox(tr("Utiliser toute la page"), this), "CBAjuster");
   CBAjuster->setGeometry(264, 32, 185, 17);
 
-  LabelZoom = Named(new QLabel(QStringLiteral("Réduire/Agrandir"), this), "LabelZoom");
+  LabelZoom = Named(new QLabel(tr("Réduire/Agrandir"), this), "LabelZoom");
   LabelZoom->setGeometry(264, 62, 211, 15);
   ScrollBarZoom = Named(new QScrollBar(Qt::Horizontal, this), "ScrollBarZoom");
   ScrollBarZoom->setGeometry(265, 80, 209, 15);
@@ -122,37 +124,36 @@ void TImprForm::CreateControls() {
   ScrollBarZoom->setPageStep(4);
   ScrollBarZoom->setSingleStep(1);
 
-  LblResolution = Named(new QLabel(QStringLiteral("Résolution"), this), "LblResolution");
+  LblResolution = Named(new QLabel(tr("Résolution"), this), "LblResolution");
   LblResolution->setGeometry(264, 108, 211, 15);
 
-  GBTaille = Named(new QGroupBox(QStringLiteral("Taille de l'image (cm) "), this), "GBTaille");
+  GBTaille = Named(new QGroupBox(tr("Taille de l'image (cm) "), this), "GBTaille");
   GBTaille->setGeometry(264, 136, 211, 68);
-  SEL = Named(AddCmField(GBTaille, QStringLiteral("Largeur :"), 10), "SEL");
-  SEH = Named(AddCmField(GBTaille, QStringLiteral("Hauteur :"), 80), "SEH");
-  BOkTaille = Named(new QPushButton(QStringLiteral("Ok"), GBTaille), "BOkTaille");
+  SEL = Named(AddCmField(GBTaille, tr("Largeur :"), 10), "SEL");
+  SEH = Named(AddCmField(GBTaille, tr("Hauteur :"), 80), "SEH");
+  BOkTaille = Named(new QPushButton(tr("Ok"), GBTaille), "BOkTaille");
   BOkTaille->setGeometry(152, 34, 47, 22);
 
-  GBMarges = Named(new QGroupBox(QStringLiteral(" Marges (cm) "), this), "GBMarges");
+  GBMarges = Named(new QGroupBox(tr(" Marges (cm) "), this), "GBMarges");
   GBMarges->setGeometry(264, 212, 211, 68);
-  SEX = Named(AddCmField(GBMarges, QStringLiteral("Gauche :"), 10), "SEX");
-  SEY = Named(AddCmField(GBMarges, QStringLiteral("Haut :"), 80), "SEY");
-  BOkMarges = Named(new QPushButton(QStringLiteral("Ok"), GBMarges), "BOkMarges");
+  SEX = Named(AddCmField(GBMarges, tr("Gauche :"), 10), "SEX");
+  SEY = Named(AddCmField(GBMarges, tr("Haut :"), 80), "SEY");
+  BOkMarges = Named(new QPushButton(tr("Ok"), GBMarges), "BOkMarges");
   BOkMarges->setGeometry(152, 34, 47, 22);
 
-  CBContours =
-      Named(new QCheckBox(QStringLiteral("Imprimer uniquement les contours"), this), "CBContours");
+  CBContours = Named(new QCheckBox(tr("Imprimer uniquement les contours"), this), "CBContours");
   // As wide as its caption needs: the Linux fonts are wider than the one the layout was made for.
   CBContours->setGeometry(264, 296, std::max(209, CBContours->sizeHint().width()), 17);
-  CBTraits = Named(new QCheckBox(QStringLiteral("Traits de coupe"), this), "CBTraits");
+  CBTraits = Named(new QCheckBox(tr("Traits de coupe"), this), "CBTraits");
   CBTraits->setGeometry(264, 312, 209, 17);
 
-  BImprimer = Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
-                                    QStringLiteral("Imprimer"), this),
-                    "BImprimer");
+  BImprimer = Named(
+      new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton), tr("Imprimer"), this),
+      "BImprimer");
   BImprimer->setGeometry(264, 352, 102, 27);
   // Enter prints from any field that does not use it itself; Esc cancels (QDialog's own).
   BImprimer->setDefault(true);
-  BAnnuler = Named(new QPushButton(QStringLiteral("Annuler"), this), "BAnnuler");
+  BAnnuler = Named(new QPushButton(tr("Annuler"), this), "BAnnuler");
   BAnnuler->setGeometry(372, 352, 102, 27);
 
   connect(CBCentrer, &QCheckBox::toggled, this, &TImprForm::CBCentrerClick);
@@ -220,12 +221,13 @@ void TImprForm::ReadPageMetrics() {
   page.PageHeight = printer_->height();
   page.PageWidthCm = printer_->widthMM() / 10.0;
   page.PageHeightCm = printer_->heightMM() / 10.0;
-  const QString target = QStringLiteral("Imprimante : %1").arg(PrinterTargetText());
+  const QString target = tr("Imprimante : %1").arg(PrinterTargetText());
   LImprimante->setText(LImprimante->fontMetrics().elidedText(target, Qt::ElideRight, 225));
   LImprimante->setToolTip(target);
   if (page.PageWidth <= 0 || page.PageHeight <= 0 || page.PageWidthCm <= 0 ||
       page.PageHeightCm <= 0)
-    throw std::runtime_error("L'imprimante n'indique pas la taille de sa page.");
+    throw std::runtime_error(
+        QT_TRANSLATE_NOOP("CoreTexts", "L'imprimante n'indique pas la taille de sa page."));
   page_ = page;
 }
 
@@ -464,7 +466,8 @@ int TImprForm::CheckFieldsFilled() {
   QLineEdit* const fields[] = {SEL, SEH, SEX, SEY, SECopies};
   for (int i = 0; i < 5; ++i) {
     if (!fields[i]->text().isEmpty()) continue;
-    prompts().message(MessageKind::mkWarning, "Avertissement", kFillAllFields.toStdString(),
+    prompts().message(MessageKind::mkWarning, "Avertissement",
+                      QCoreApplication::translate("PrintLayout", kFillAllFields).toStdString(),
                       MessageButtons::mbOk);
     fields[i]->setFocus();
     return i + 1;
@@ -506,7 +509,7 @@ void TImprForm::BConfigurerClick() {
 
 bool TImprForm::AskPdfFileName() {
   SaveImageRequest request;
-  request.filter = "Document PDF (*.pdf)|*.pdf";
+  request.filter = tr("Document PDF").toStdString() + " (*.pdf)|*.pdf";
   request.filterIndex = 1;
   request.defaultExtension = ".pdf";
   QString proposed = printer_->outputFileName();

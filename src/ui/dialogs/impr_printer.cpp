@@ -26,7 +26,7 @@ std::unique_ptr<QPrinter> TImprForm::MakeDefaultPrinter() {
 }
 
 QString TImprForm::PrinterTargetText() const {
-  return PrintsToPdfFile() ? QStringLiteral("Fichier PDF") : printer_->printerName();
+  return PrintsToPdfFile() ? tr("Fichier PDF") : printer_->printerName();
 }
 
 void TImprForm::SetPrinter(std::unique_ptr<QPrinter> printer) {

@@ -24,7 +24,7 @@ namespace vorlino {
 
 namespace {
 
-const char* const kCaption = "Taille de l'image";
+const char* const kCaption = QT_TRANSLATE_NOOP("vorlino::TRedimForm", "Taille de l'image");
 
 // The busy state for the time of a scope, left however the scope ends.
 class BusyScope {
@@ -97,13 +97,13 @@ double PixelsPerCm(double pixels, double millimetres) {
 
 TRedimForm::TRedimForm(TRedimHost& host, QWidget* parent) : QDialog(parent), host_(host) {
   setObjectName(QStringLiteral("RedimForm"));
-  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowTitle(tr(kCaption));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                  Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   setFixedSize(227, 225);
 
-  Label1 = new QLabel(QStringLiteral("Largeur :"), this);
+  Label1 = new QLabel(tr("Largeur :"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   PlaceAt(Label1, 16, 16);
   EdiL = sizeField(this, "EdiL");
@@ -111,7 +111,7 @@ TRedimForm::TRedimForm(TRedimHost& host, QWidget* parent) : QDialog(parent), hos
   CmbL = unitList(this, "CmbL");
   Place(CmbL, 112, 32, 81, 21);
 
-  Label2 = new QLabel(QStringLiteral("Hauteur :"), this);
+  Label2 = new QLabel(tr("Hauteur :"), this);
   Label2->setObjectName(QStringLiteral("Label2"));
   PlaceAt(Label2, 16, 64);
   EdiH = sizeField(this, "EdiH");
@@ -119,20 +119,20 @@ TRedimForm::TRedimForm(TRedimHost& host, QWidget* parent) : QDialog(parent), hos
   CmbH = unitList(this, "CmbH");
   Place(CmbH, 112, 80, 81, 21);
 
-  CBProportions = new QCheckBox(QStringLiteral("Conserver les proportions"), this);
+  CBProportions = new QCheckBox(tr("Conserver les proportions"), this);
   CBProportions->setObjectName(QStringLiteral("CBProportions"));
   CBProportions->setChecked(true);
   Place(CBProportions, 16, 120, 177, 17);
-  CBOptimiser = new QCheckBox(QStringLiteral("Optimiser"), this);
+  CBOptimiser = new QCheckBox(tr("Optimiser"), this);
   CBOptimiser->setObjectName(QStringLiteral("CBOptimiser"));
   CBOptimiser->setChecked(true);
   Place(CBOptimiser, 16, 140, 177, 17);
 
-  BOk = new QPushButton(OkGlyph(), QStringLiteral("OK"), this);
+  BOk = new QPushButton(OkGlyph(), tr("OK"), this);
   BOk->setObjectName(QStringLiteral("BOk"));
   BOk->setDefault(true);
   Place(BOk, 56, 184, 75, 27);
-  BAnnuler = new QPushButton(CancelGlyph(), QStringLiteral("Annuler"), this);
+  BAnnuler = new QPushButton(CancelGlyph(), tr("Annuler"), this);
   BAnnuler->setObjectName(QStringLiteral("BAnnuler"));
   Place(BAnnuler, 136, 184, 75, 27);
 
@@ -246,7 +246,8 @@ void TRedimForm::EdiHChange() {
 void TRedimForm::BOkClick() {
   if (EdiL->text().isEmpty() || EdiH->text().isEmpty()) {
     prompts().message(MessageKind::mkWarning, "Avertissement",
-                      "Renseignez tous les champs avant de continuer !", MessageButtons::mbOk);
+                      tr("Renseignez tous les champs avant de continuer !").toStdString(),
+                      MessageButtons::mbOk);
     return;
   }
   newWidth_ = std::max(2, WidthInPixels());

@@ -1,5 +1,7 @@
 #include "files/name_filters.h"
 
+#include "app/core_texts.h"
+
 namespace vorlino {
 
 QStringList QtNameFilters(const std::string& filter) {
@@ -12,8 +14,8 @@ QStringList QtNameFilters(const std::string& filter) {
       if (!trimmed.isEmpty()) patterns << trimmed;
     }
     if (patterns.isEmpty()) continue;
-    result << fields[i].trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
-                  QLatin1Char(')');
+    result << TranslatedTypeName(fields[i].trimmed()) + QStringLiteral(" (") +
+                  patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return result;
 }

@@ -37,7 +37,7 @@ QRect TPreviewBox::PictureRect(const QSize& size) const {
 void TPreviewBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (picture_.empty()) {
-    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("(vide)"));
+    painter.drawText(rect(), Qt::AlignCenter, tr("(vide)"));
     return;
   }
   TImageZoom zoomer;
@@ -57,12 +57,12 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
   setOption(QFileDialog::HideNameFilterDetails, true);
   setFileMode(QFileDialog::ExistingFile);
   setAcceptMode(QFileDialog::AcceptOpen);
-  setWindowTitle(QStringLiteral("Ouvrir"));
-  setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
-  setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
-  setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
-  setLabelText(QFileDialog::Accept, QStringLiteral("&Ouvrir"));
-  setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+  setWindowTitle(tr("Ouvrir"));
+  setLabelText(QFileDialog::LookIn, tr("Regarder dans :"));
+  setLabelText(QFileDialog::FileName, tr("Nom du fichier :"));
+  setLabelText(QFileDialog::FileType, tr("Type :"));
+  setLabelText(QFileDialog::Accept, tr("&Ouvrir"));
+  setLabelText(QFileDialog::Reject, tr("Annuler"));
 
   picturePanel_ = new QWidget(this);
   picturePanel_->setObjectName(QStringLiteral("PicturePanel"));
@@ -70,7 +70,7 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
   auto* column = new QVBoxLayout(picturePanel_);
   column->setContentsMargins(kPanelBorder, kPanelBorder, kPanelBorder, kPanelBorder);
 
-  previewCheck_ = new QCheckBox(QStringLiteral("Aperçu"), picturePanel_);
+  previewCheck_ = new QCheckBox(tr("Aperçu"), picturePanel_);
   previewCheck_->setObjectName(QStringLiteral("PreviewCheck"));
   previewCheck_->setFixedHeight(previewCheck_->sizeHint().height() + 2);
   connect(previewCheck_, &QCheckBox::clicked, this, [this] {
@@ -151,8 +151,7 @@ void TOpenPictureDialog::RefreshPreview() {
   }
   if (loaded) {
     preview_.convertTo24();
-    pictureLabel_->setText(
-        QStringLiteral("%1x%2 pixels").arg(preview_.width()).arg(preview_.height()));
+    pictureLabel_->setText(tr("%1x%2 pixels").arg(preview_.width()).arg(preview_.height()));
   } else {
     ClearPreview();
   }

@@ -18,8 +18,10 @@
 namespace vorlino {
 namespace {
 
-const char* const kCannotBegin = "L'impression n'a pas pu commencer.";
-const char* const kCannotEnd = "Le document imprimé n'a pas pu être terminé.";
+const char* const kCannotBegin =
+    QT_TRANSLATE_NOOP("CoreTexts", "L'impression n'a pas pu commencer.");
+const char* const kCannotEnd =
+    QT_TRANSLATE_NOOP("CoreTexts", "Le document imprimé n'a pas pu être terminé.");
 
 // Sets an environment variable for the lifetime of the object, then puts back what was there.
 class ScopedEnvironment {

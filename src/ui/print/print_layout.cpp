@@ -1,5 +1,6 @@
 #include "print/print_layout.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -53,11 +54,12 @@ int zoomBarPosition(double printFactor, int minimum, int maximum) {
 }
 
 QString zoomLabelText(int position) {
-  return QStringLiteral("Réduire/Agrandir à %1 %").arg(position * 10);
+  return QCoreApplication::translate("PrintLayout", "Réduire/Agrandir à %1 %").arg(position * 10);
 }
 
 QString zoomLabelTextForFactor(double printFactor) {
-  return QStringLiteral("Réduire/Agrandir à %1 %").arg(roundedRatio(printFactor * 100));
+  return QCoreApplication::translate("PrintLayout", "Réduire/Agrandir à %1 %")
+      .arg(roundedRatio(printFactor * 100));
 }
 
 TResolution ShowResolution(int imageWidth, int imageHeight, double widthCm, double heightCm) {
@@ -69,7 +71,7 @@ TResolution ShowResolution(int imageWidth, int imageHeight, double widthCm, doub
 }
 
 QString resolutionText(const TResolution& resolution) {
-  return QStringLiteral("%1 pixels/pouce, %2 pixels/cm")
+  return QCoreApplication::translate("PrintLayout", "%1 pixels/pouce, %2 pixels/cm")
       .arg(resolution.perInch)
       .arg(resolution.perCm);
 }
@@ -101,18 +103,21 @@ TRangeCheck CheckFieldRanges(const TPageMetrics& page, int drawnWidth, int drawn
   const double leftMax = page.PageWidthCm - DeviceToCm(page, drawnWidth);
   const double topMax = page.PageHeightCm - DeviceToCm(page, drawnHeight);
   if (!(width >= 1.0 && width <= page.PageWidthCm))
-    return {1, QStringLiteral("La largeur doit être comprise entre %1 et %2")
+    return {1, QCoreApplication::translate("PrintLayout",
+                                           "La largeur doit être comprise entre %1 et %2")
                    .arg(number(1.0), number(page.PageWidthCm))};
   if (!(height >= 1.0 && height <= page.PageHeightCm))
-    return {2, QStringLiteral("La hauteur doit être comprise entre %1 et %2")
+    return {2, QCoreApplication::translate("PrintLayout",
+                                           "La hauteur doit être comprise entre %1 et %2")
                    .arg(number(1.0), number(page.PageHeightCm))};
   if (!(left <= leftMax))
-    return {3, QStringLiteral("La marge de gauche doit être inférieure ou égale à %1")
+    return {3, QCoreApplication::translate("PrintLayout",
+                                           "La marge de gauche doit être inférieure ou égale à %1")
                    .arg(number(leftMax))};
   if (!(top <= topMax))
-    return {
-        4,
-        QStringLiteral("La marge du haut doit être inférieure ou égale à %1").arg(number(topMax))};
+    return {4, QCoreApplication::translate("PrintLayout",
+                                           "La marge du haut doit être inférieure ou égale à %1")
+                   .arg(number(topMax))};
   return {};
 }
 

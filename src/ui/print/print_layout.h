@@ -86,8 +86,8 @@ TRangeCheck CheckFieldRanges(const TPageMetrics& page, int drawnWidth, int drawn
                              double width, double height, double left, double top,
                              const QLocale& locale);
 
-inline const QString kFillAllFields =
-    QStringLiteral("Renseignez tous les champs avant de continuer !");
+inline const char* const kFillAllFields =
+    QT_TRANSLATE_NOOP("PrintLayout", "Renseignez tous les champs avant de continuer !");
 
 // ---- cut marks ----------------------------------------------------------------------------------
 
