@@ -1,9 +1,12 @@
 #include "batch/frame_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -83,82 +86,200 @@ bool embedIntoWrittenFile(const std::string& fileName, const PhotoMetadata& meta
   return writeFileReplacing(fileName, bytes).ok();
 }
 
-// The batches between the two threads: each is free, filled (rows decoded and blended) or being
-// encoded. Either side may stop the other.
-struct Batches {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<Bitmap> rows;  // kBatches bitmaps of width x kBatchRows
-  std::vector<int> counts;   // rows filled in each batch
-  int filled = 0;            // batches handed over so far
-  int encoded = 0;           // batches given back so far
-  bool stopped = false;      // a failure on either side
-  bool decodeFailed = false;
+// Batches of rows passed in order from one thread to the next: batch i sits in slot i % slots,
+// filled once the consumer is done with batch i - slots. Either side may stop both. Both sides
+// know the rows of each batch: kBatchRows, fewer in the last.
+class Handoff {
+ public:
+  explicit Handoff(int slots) : slots_(slots) {}
+
+  // The producer: waits until batch may be filled; false once stopped.
+  bool waitToFill(int batch) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    changed_.wait(hold, [&] { return stopped_ || batch - taken_ < slots_; });
+    return !stopped_;
+  }
+  void filled() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    ++filled_;
+    changed_.notify_all();
+  }
+  // The consumer: waits for batch; false once stopped.
+  bool waitFilled(int batch) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    changed_.wait(hold, [&] { return stopped_ || filled_ > batch; });
+    return !stopped_;
+  }
+  void taken() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    ++taken_;
+    changed_.notify_all();
+  }
+  void stop() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  const int slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int filled_ = 0;  // batches handed over so far
+  int taken_ = 0;   // batches given back so far
+  bool stopped_ = false;
 };
 
-// The decoding side: rows of the photo, the mask's rows beside them, blended.
-void decodeAndBlend(JpegRowReader& reader, const Bitmap& maskPicture,
-                    const FrameFileSettings& settings, Batches& b) {
+// Where the mask's rows come from: rows kept from an earlier photo of this size, or rows made on
+// their own thread, either into a ring of batches or, when they are to be kept, straight into
+// their kept place (the mask thread may then run ahead as far as it likes).
+struct MaskSource {
+  MaskSource(int photoWidth, std::shared_ptr<const KeptMaskRows> keptRows,
+             KeptMaskRows* keepingRows)
+      : kept(std::move(keptRows)),
+        keeping(keepingRows),
+        made(keeping ? 1 << 30 : kBatches),
+        width(static_cast<std::size_t>(photoWidth)) {
+    if (!kept && !keeping) ring.resize(width * kBatchRows * kBatches);
+  }
+  // The mask row for row y of the photo, in batch y / kBatchRows.
+  const std::uint8_t* row(int y) { return kept ? kept->row(y) : destination(y); }
+  // Where the mask thread puts that row when it makes it.
+  std::uint8_t* destination(int y) {
+    if (keeping) return keeping->row(y);
+    const auto slot = static_cast<std::size_t>((y / kBatchRows) % kBatches);
+    return ring.data() + (slot * kBatchRows + static_cast<std::size_t>(y % kBatchRows)) * width;
+  }
+
+  std::shared_ptr<const KeptMaskRows> kept;  // set: nothing is made
+  KeptMaskRows* keeping;                     // set: the rows made are kept there
+  Handoff made;
+  std::size_t width;
+  std::vector<std::uint8_t> ring;
+};
+
+// The pipeline of one photo: the decoder fills batches of photo rows and blends them with the
+// mask's rows, the encoder writes them, the mask's rows are made beside (unless they were kept).
+struct Pipeline {
+  Pipeline(int width, std::shared_ptr<const KeptMaskRows> kept, KeptMaskRows* keeping)
+      : mask(width, std::move(kept), keeping) {}
+  void stopAll() {
+    photo.stop();
+    mask.made.stop();
+  }
+  Handoff photo{kBatches};
+  std::vector<Bitmap> rows;  // kBatches bitmaps of width x kBatchRows
+  MaskSource mask;
+  std::atomic<bool> decodeFailed{false};
+};
+
+// The mask's side: every row of the mask, made in order.
+void makeMask(const Bitmap& maskPicture, int width, int height, const MaskOptions& options,
+              Pipeline& p) {
+  try {
+    MaskRows mask(maskPicture, width, height, options);
+    for (int y = 0, batch = 0; y < height; y += kBatchRows, ++batch) {
+      if (!p.mask.made.waitToFill(batch)) return;
+      const int n = std::min(kBatchRows, height - y);
+      for (int i = 0; i < n; ++i)
+        std::memcpy(p.mask.destination(y + i), mask.next(), static_cast<std::size_t>(width));
+      p.mask.made.filled();
+    }
+  } catch (...) {  // no memory for the mask's rows: the photo fails as one that cannot be read
+    p.decodeFailed = true;
+    p.stopAll();
+  }
+}
+
+// The decoding side: rows of the photo, blended with the mask's rows beside them.
+void decodeAndBlend(JpegRowReader& reader, const FrameFileSettings& settings, Pipeline& p) {
   bool ok = true;
   try {
     const int width = reader.width(), height = reader.height();
-    MaskRows mask(maskPicture, width, height, settings.mask);
     const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
     for (int y = 0, batch = 0; y < height && ok; y += kBatchRows, ++batch) {
-      {
-        std::unique_lock<std::mutex> hold(b.mutex);
-        b.changed.wait(hold, [&] { return b.stopped || batch - b.encoded < kBatches; });
-        if (b.stopped) return;
-      }
-      Bitmap& rows = b.rows[static_cast<std::size_t>(batch % kBatches)];
+      if (!p.photo.waitToFill(batch)) return;
+      Bitmap& rows = p.rows[static_cast<std::size_t>(batch % kBatches)];
       const int n = std::min(kBatchRows, height - y);
       ok = reader.readRows(rows.bits(), rows.stride(), n).ok();
       if (!ok) break;
-      for (int i = 0; i < n; ++i) blender.blendRow(rows.row(i), mask.next(), width);
-      const std::lock_guard<std::mutex> hold(b.mutex);
-      b.counts[static_cast<std::size_t>(batch % kBatches)] = n;
-      ++b.filled;
-      b.changed.notify_all();
+      if (!p.mask.kept && !p.mask.made.waitFilled(batch)) return;
+      for (int i = 0; i < n; ++i) blender.blendRow(rows.row(i), p.mask.row(y + i), width);
+      if (!p.mask.kept) p.mask.made.taken();
+      p.photo.filled();
     }
     ok = ok && reader.finish().ok();
   } catch (...) {
     ok = false;
   }
   if (!ok) {
-    const std::lock_guard<std::mutex> hold(b.mutex);
-    b.stopped = b.decodeFailed = true;
-    b.changed.notify_all();
+    p.decodeFailed = true;
+    p.stopAll();
   }
 }
 
 // The encoding side: every batch in order; false when the encoder or the file failed.
-bool encodeBatches(RowEncoder& encoder, int height, Batches& b) {
+bool encodeBatches(RowEncoder& encoder, int height, Pipeline& p) {
   const int batches = (height + kBatchRows - 1) / kBatchRows;
   for (int batch = 0; batch < batches; ++batch) {
-    {
-      std::unique_lock<std::mutex> hold(b.mutex);
-      b.changed.wait(hold, [&] { return b.stopped || b.filled > batch; });
-      if (b.stopped) return false;
+    if (!p.photo.waitFilled(batch)) return false;
+    const int n = std::min(kBatchRows, height - batch * kBatchRows);
+    const Bitmap& rows = p.rows[static_cast<std::size_t>(batch % kBatches)];
+    if (!encoder.writeRows(rows.bits(), rows.stride(), n).ok()) {
+      p.stopAll();
+      return false;
     }
-    const auto slot = static_cast<std::size_t>(batch % kBatches);
-    const bool ok =
-        encoder.writeRows(b.rows[slot].bits(), b.rows[slot].stride(), b.counts[slot]).ok();
-    const std::lock_guard<std::mutex> hold(b.mutex);
-    if (!ok) b.stopped = true;
-    ++b.encoded;
-    b.changed.notify_all();
-    if (!ok) return false;
+    p.photo.taken();
   }
   return true;
+}
+
+// Frames the photo open in reader into encoder, the mask's rows kept from an earlier photo,
+// made and kept for the next ones, or only made; true when every row was encoded.
+bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSettings& settings,
+                 MaskBitmapCache& masks, bool& decodeFailed) {
+  const int width = reader.width(), height = reader.height();
+  bool claim = false;
+  std::shared_ptr<const KeptMaskRows> kept = masks.keptRows(width, height, claim);
+  std::shared_ptr<KeptMaskRows> keeping;
+  if (claim) {
+    try {
+      keeping = std::make_shared<KeptMaskRows>(width, height);
+    } catch (const std::bad_alloc&) {
+      masks.dropClaim(width, height);
+      claim = false;
+    }
+  }
+  Pipeline p(width, kept, keeping.get());
+  for (int i = 0; i < kBatches; ++i) {
+    p.rows.emplace_back();
+    p.rows.back().reset(width, kBatchRows, 24);
+  }
+  std::thread maskThread;
+  if (!kept)
+    maskThread = std::thread([&] { makeMask(masks.picture(), width, height, settings.mask, p); });
+  std::thread decoder([&] { decodeAndBlend(reader, settings, p); });
+  const bool encoded = encodeBatches(encoder, height, p);
+  decoder.join();
+  // A mask thread may still run when keeping: its rows are kept, and waiting costs nothing more.
+  if (maskThread.joinable()) maskThread.join();
+  decodeFailed = p.decodeFailed;
+  if (claim) {
+    if (encoded && !decodeFailed)
+      masks.keepRows(std::move(keeping));
+    else
+      masks.dropClaim(width, height);
+  }
+  return encoded && !decodeFailed;
 }
 
 }  // namespace
 
 std::optional<FrameFileResult> frameFileStreamed(const FrameFileJob& job,
                                                  const FrameFileSettings& settings,
-                                                 const Bitmap& maskPicture) noexcept {
+                                                 MaskBitmapCache& masks) noexcept {
   try {
-    if (!canStream(job, settings, maskPicture)) return std::nullopt;
+    if (!canStream(job, settings, masks.picture())) return std::nullopt;
     JpegRowReader reader;
     // A file this reader declines, or cannot read at all, goes the whole way, which gives the
     // program's own outcome for it.
@@ -177,17 +298,9 @@ std::optional<FrameFileResult> frameFileStreamed(const FrameFileJob& job,
     const auto encoder = makeRowEncoder(*saveFormatOf(job.output), settings.jpeg, info, file);
     if (!encoder) return std::nullopt;
 
-    Batches b;
-    for (int i = 0; i < kBatches; ++i) {
-      b.rows.emplace_back();
-      b.rows.back().reset(info.width, kBatchRows, 24);
-    }
-    b.counts.assign(kBatches, 0);
-    std::thread decoder([&] { decodeAndBlend(reader, maskPicture, settings, b); });
-    const bool encoded = encodeBatches(*encoder, info.height, b);
-    decoder.join();
-    if (b.decodeFailed)
-      return FrameFileResult{FrameOutcome::foFailed, loadFailureMessage(job.input)};
+    bool decodeFailed = false;
+    const bool encoded = runPipeline(reader, *encoder, settings, masks, decodeFailed);
+    if (decodeFailed) return FrameFileResult{FrameOutcome::foFailed, loadFailureMessage(job.input)};
     if (!encoded || !encoder->finish().ok() || !file.commit().ok()) return saveFailed;
     if (!metadata.empty() && formatCarriesMetadata(*saveFormatOf(job.output)) &&
         !embedIntoWrittenFile(job.output, metadata, info.width, info.height))
