@@ -30,6 +30,10 @@ namespace fs = std::filesystem;
 // enough for each side to keep working while the other finishes a batch.
 constexpr int kBatchRows = 32;
 constexpr int kBatches = 4;
+// Rings of at least this size are rounded up to whole huge pages: faulting in a few megabytes of
+// small pages costs more processor time here than blending them.
+constexpr std::size_t kHugeRing = std::size_t{1} << 20;
+constexpr std::size_t kHugeRingStep = std::size_t{4} << 20;
 
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
                const Bitmap& maskPicture) {
@@ -139,36 +143,50 @@ struct MaskSource {
       : kept(std::move(keptRows)),
         keeping(keepingRows),
         made(keeping ? 1 << 30 : kBatches),
-        width(static_cast<std::size_t>(photoWidth)) {
-    if (!kept && !keeping) ring.resize(width * kBatchRows * kBatches);
-  }
+        width(static_cast<std::size_t>(photoWidth)) {}
+  // The bytes of the ring, when the rows are made and not kept.
+  std::size_t ringBytes() const { return kept || keeping ? 0 : width * kBatchRows * kBatches; }
   // The mask row for row y of the photo, in batch y / kBatchRows.
   const std::uint8_t* row(int y) { return kept ? kept->row(y) : destination(y); }
   // Where the mask thread puts that row when it makes it.
   std::uint8_t* destination(int y) {
     if (keeping) return keeping->row(y);
     const auto slot = static_cast<std::size_t>((y / kBatchRows) % kBatches);
-    return ring.data() + (slot * kBatchRows + static_cast<std::size_t>(y % kBatchRows)) * width;
+    return ring + (slot * kBatchRows + static_cast<std::size_t>(y % kBatchRows)) * width;
   }
 
   std::shared_ptr<const KeptMaskRows> kept;  // set: nothing is made
   KeptMaskRows* keeping;                     // set: the rows made are kept there
   Handoff made;
   std::size_t width;
-  std::vector<std::uint8_t> ring;
+  std::uint8_t* ring = nullptr;  // ringBytes() bytes of the pipeline's memory
 };
 
 // The pipeline of one photo: the decoder fills batches of photo rows and blends them with the
 // mask's rows, the encoder writes them, the mask's rows are made beside (unless they were kept).
 struct Pipeline {
+  // std::bad_alloc when memory runs out.
   Pipeline(int width, std::shared_ptr<const KeptMaskRows> kept, KeptMaskRows* keeping)
-      : mask(width, std::move(kept), keeping) {}
+      : stride((3 * static_cast<std::size_t>(width) + 63) / 64 * 64),
+        mask(width, std::move(kept), keeping) {
+    const std::size_t photoBytes = stride * kBatchRows * kBatches;
+    std::size_t bytes = photoBytes + mask.ringBytes();
+    if (bytes >= kHugeRing) bytes = (bytes + kHugeRingStep - 1) / kHugeRingStep * kHugeRingStep;
+    memory = PixelBuffer(bytes, PixelBuffer::Fill::kAny);
+    mask.ring = memory.data() + photoBytes;
+  }
   void stopAll() {
     photo.stop();
     mask.made.stop();
   }
+  // The photo rows of a batch: kBatchRows rows, stride bytes apart.
+  std::uint8_t* rows(int batch) const {
+    return memory.data() + static_cast<std::size_t>(batch % kBatches) * kBatchRows * stride;
+  }
+
+  const std::size_t stride;
+  PixelBuffer memory;  // the photo's ring, then the mask's
   Handoff photo{kBatches};
-  std::vector<Bitmap> rows;  // kBatches bitmaps of width x kBatchRows
   MaskSource mask;
   std::atomic<bool> decodeFailed{false};
 };
@@ -199,12 +217,13 @@ void decodeAndBlend(JpegRowReader& reader, const FrameFileSettings& settings, Pi
     const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
     for (int y = 0, batch = 0; y < height && ok; y += kBatchRows, ++batch) {
       if (!p.photo.waitToFill(batch)) return;
-      Bitmap& rows = p.rows[static_cast<std::size_t>(batch % kBatches)];
+      std::uint8_t* rows = p.rows(batch);
       const int n = std::min(kBatchRows, height - y);
-      ok = reader.readRows(rows.bits(), rows.stride(), n).ok();
+      ok = reader.readRows(rows, p.stride, n).ok();
       if (!ok) break;
       if (!p.mask.kept && !p.mask.made.waitFilled(batch)) return;
-      for (int i = 0; i < n; ++i) blender.blendRow(rows.row(i), p.mask.row(y + i), width);
+      for (int i = 0; i < n; ++i)
+        blender.blendRow(rows + static_cast<std::size_t>(i) * p.stride, p.mask.row(y + i), width);
       if (!p.mask.kept) p.mask.made.taken();
       p.photo.filled();
     }
@@ -224,8 +243,7 @@ bool encodeBatches(RowEncoder& encoder, int height, Pipeline& p) {
   for (int batch = 0; batch < batches; ++batch) {
     if (!p.photo.waitFilled(batch)) return false;
     const int n = std::min(kBatchRows, height - batch * kBatchRows);
-    const Bitmap& rows = p.rows[static_cast<std::size_t>(batch % kBatches)];
-    if (!encoder.writeRows(rows.bits(), rows.stride(), n).ok()) {
+    if (!encoder.writeRows(p.rows(batch), p.stride, n).ok()) {
       p.stopAll();
       return false;
     }
@@ -250,18 +268,27 @@ bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSett
       claim = false;
     }
   }
-  Pipeline p(width, kept, keeping.get());
-  for (int i = 0; i < kBatches; ++i) {
-    p.rows.emplace_back();
-    p.rows.back().reset(width, kBatchRows, 24);
+  std::unique_ptr<Pipeline> made;
+  try {
+    made = std::make_unique<Pipeline>(width, kept, keeping.get());
+  } catch (const std::bad_alloc&) {
+    if (claim) masks.dropClaim(width, height);
+    throw;
   }
-  std::thread maskThread;
-  if (!kept)
-    maskThread = std::thread([&] { makeMask(masks.picture(), width, height, settings.mask, p); });
-  std::thread decoder([&] { decodeAndBlend(reader, settings, p); });
+  Pipeline& p = *made;
+  std::thread maskThread, decoder;
+  try {
+    if (!kept)
+      maskThread = std::thread([&] { makeMask(masks.picture(), width, height, settings.mask, p); });
+    decoder = std::thread([&] { decodeAndBlend(reader, settings, p); });
+  } catch (...) {  // no thread to be had: the one started stops
+    p.stopAll();
+    if (maskThread.joinable()) maskThread.join();
+    if (claim) masks.dropClaim(width, height);
+    throw;
+  }
   const bool encoded = encodeBatches(encoder, height, p);
   decoder.join();
-  // A mask thread may still run when keeping: its rows are kept, and waiting costs nothing more.
   if (maskThread.joinable()) maskThread.join();
   decodeFailed = p.decodeFailed;
   if (claim) {
