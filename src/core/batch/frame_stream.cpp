@@ -26,14 +26,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Rows per batch handed from the decoding thread to the encoding one, and batches in flight:
-// enough for each side to keep working while the other finishes a batch.
-constexpr int kBatchRows = 32;
+// Batches in flight between two threads, enough for each side to keep working while the other
+// finishes one, and about the bytes of photo rows in each: every hand-over wakes a thread, which
+// costs as much as blending a few hundred rows, so a batch holds some 32 to 128 rows.
 constexpr int kBatches = 4;
-// Rings of at least this size are rounded up to whole huge pages: faulting in a few megabytes of
-// small pages costs more processor time here than blending them.
+constexpr std::size_t kBatchBytes = std::size_t{768} << 10;
+
+int batchRowsFor(int width) {
+  const std::size_t rows = kBatchBytes / (3 * static_cast<std::size_t>(width));
+  return static_cast<int>(std::clamp<std::size_t>(rows / 16 * 16, 32, 128));
+}
+// Rings of a megabyte or more are rounded up to whole huge pages, 4 MiB at least (the pixel
+// buffers' threshold for them): faulting in a few megabytes of small pages costs more processor
+// time here than blending them.
 constexpr std::size_t kHugeRing = std::size_t{1} << 20;
-constexpr std::size_t kHugeRingStep = std::size_t{4} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kHugeRingLeast = std::size_t{4} << 20;
 
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
                const Bitmap& maskPicture) {
@@ -92,7 +100,7 @@ bool embedIntoWrittenFile(const std::string& fileName, const PhotoMetadata& meta
 
 // Batches of rows passed in order from one thread to the next: batch i sits in slot i % slots,
 // filled once the consumer is done with batch i - slots. Either side may stop both. Both sides
-// know the rows of each batch: kBatchRows, fewer in the last.
+// know the rows of each batch: the same number, fewer in the last.
 class Handoff {
  public:
   explicit Handoff(int slots) : slots_(slots) {}
@@ -138,27 +146,33 @@ class Handoff {
 // their own thread, either into a ring of batches or, when they are to be kept, straight into
 // their kept place (the mask thread may then run ahead as far as it likes).
 struct MaskSource {
-  MaskSource(int photoWidth, std::shared_ptr<const KeptMaskRows> keptRows,
+  MaskSource(int photoWidth, int rowsPerBatch, std::shared_ptr<const KeptMaskRows> keptRows,
              KeptMaskRows* keepingRows)
       : kept(std::move(keptRows)),
         keeping(keepingRows),
         made(keeping ? 1 << 30 : kBatches),
-        width(static_cast<std::size_t>(photoWidth)) {}
+        width(static_cast<std::size_t>(photoWidth)),
+        batchRows(rowsPerBatch) {}
   // The bytes of the ring, when the rows are made and not kept.
-  std::size_t ringBytes() const { return kept || keeping ? 0 : width * kBatchRows * kBatches; }
-  // The mask row for row y of the photo, in batch y / kBatchRows.
+  std::size_t ringBytes() const {
+    return kept || keeping ? 0 : width * static_cast<std::size_t>(batchRows) * kBatches;
+  }
+  // The mask row for row y of the photo, in batch y / batchRows.
   const std::uint8_t* row(int y) { return kept ? kept->row(y) : destination(y); }
   // Where the mask thread puts that row when it makes it.
   std::uint8_t* destination(int y) {
     if (keeping) return keeping->row(y);
-    const auto slot = static_cast<std::size_t>((y / kBatchRows) % kBatches);
-    return ring + (slot * kBatchRows + static_cast<std::size_t>(y % kBatchRows)) * width;
+    const auto slot = static_cast<std::size_t>((y / batchRows) % kBatches);
+    return ring +
+           (slot * static_cast<std::size_t>(batchRows) + static_cast<std::size_t>(y % batchRows)) *
+               width;
   }
 
   std::shared_ptr<const KeptMaskRows> kept;  // set: nothing is made
   KeptMaskRows* keeping;                     // set: the rows made are kept there
   Handoff made;
   std::size_t width;
+  int batchRows;
   std::uint8_t* ring = nullptr;  // ringBytes() bytes of the pipeline's memory
 };
 
@@ -168,10 +182,12 @@ struct Pipeline {
   // std::bad_alloc when memory runs out.
   Pipeline(int width, std::shared_ptr<const KeptMaskRows> kept, KeptMaskRows* keeping)
       : stride((3 * static_cast<std::size_t>(width) + 63) / 64 * 64),
-        mask(width, std::move(kept), keeping) {
-    const std::size_t photoBytes = stride * kBatchRows * kBatches;
+        batchRows(batchRowsFor(width)),
+        mask(width, batchRows, std::move(kept), keeping) {
+    const std::size_t photoBytes = stride * static_cast<std::size_t>(batchRows) * kBatches;
     std::size_t bytes = photoBytes + mask.ringBytes();
-    if (bytes >= kHugeRing) bytes = (bytes + kHugeRingStep - 1) / kHugeRingStep * kHugeRingStep;
+    if (bytes >= kHugeRing)
+      bytes = std::max(kHugeRingLeast, (bytes + kHugePage - 1) / kHugePage * kHugePage);
     memory = PixelBuffer(bytes, PixelBuffer::Fill::kAny);
     mask.ring = memory.data() + photoBytes;
   }
@@ -179,12 +195,14 @@ struct Pipeline {
     photo.stop();
     mask.made.stop();
   }
-  // The photo rows of a batch: kBatchRows rows, stride bytes apart.
+  // The photo rows of a batch: batchRows rows, stride bytes apart.
   std::uint8_t* rows(int batch) const {
-    return memory.data() + static_cast<std::size_t>(batch % kBatches) * kBatchRows * stride;
+    return memory.data() + static_cast<std::size_t>(batch % kBatches) *
+                               static_cast<std::size_t>(batchRows) * stride;
   }
 
   const std::size_t stride;
+  const int batchRows;
   PixelBuffer memory;  // the photo's ring, then the mask's
   Handoff photo{kBatches};
   MaskSource mask;
@@ -196,9 +214,9 @@ void makeMask(const Bitmap& maskPicture, int width, int height, const MaskOption
               Pipeline& p) {
   try {
     MaskRows mask(maskPicture, width, height, options);
-    for (int y = 0, batch = 0; y < height; y += kBatchRows, ++batch) {
+    for (int y = 0, batch = 0; y < height; y += p.batchRows, ++batch) {
       if (!p.mask.made.waitToFill(batch)) return;
-      const int n = std::min(kBatchRows, height - y);
+      const int n = std::min(p.batchRows, height - y);
       for (int i = 0; i < n; ++i)
         std::memcpy(p.mask.destination(y + i), mask.next(), static_cast<std::size_t>(width));
       p.mask.made.filled();
@@ -215,10 +233,10 @@ void decodeAndBlend(JpegRowReader& reader, const FrameFileSettings& settings, Pi
   try {
     const int width = reader.width(), height = reader.height();
     const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
-    for (int y = 0, batch = 0; y < height && ok; y += kBatchRows, ++batch) {
+    for (int y = 0, batch = 0; y < height && ok; y += p.batchRows, ++batch) {
       if (!p.photo.waitToFill(batch)) return;
       std::uint8_t* rows = p.rows(batch);
-      const int n = std::min(kBatchRows, height - y);
+      const int n = std::min(p.batchRows, height - y);
       ok = reader.readRows(rows, p.stride, n).ok();
       if (!ok) break;
       if (!p.mask.kept && !p.mask.made.waitFilled(batch)) return;
@@ -239,10 +257,10 @@ void decodeAndBlend(JpegRowReader& reader, const FrameFileSettings& settings, Pi
 
 // The encoding side: every batch in order; false when the encoder or the file failed.
 bool encodeBatches(RowEncoder& encoder, int height, Pipeline& p) {
-  const int batches = (height + kBatchRows - 1) / kBatchRows;
+  const int batches = (height + p.batchRows - 1) / p.batchRows;
   for (int batch = 0; batch < batches; ++batch) {
     if (!p.photo.waitFilled(batch)) return false;
-    const int n = std::min(kBatchRows, height - batch * kBatchRows);
+    const int n = std::min(p.batchRows, height - batch * p.batchRows);
     if (!encoder.writeRows(p.rows(batch), p.stride, n).ok()) {
       p.stopAll();
       return false;
