@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -26,9 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Batches in flight between two threads, enough for each side to keep working while the other
-// finishes one, and about the bytes of photo rows in each: every hand-over wakes a thread, which
-// costs as much as blending a few hundred rows, so a batch holds some 32 to 128 rows.
+// Batches of photo rows in flight, enough for each thread to keep working while the others finish
+// one, and about the bytes of photo rows in each: every hand-over wakes a thread, which costs as
+// much as blending a few hundred rows, so a batch holds some 32 to 128 rows.
 constexpr int kBatches = 4;
 constexpr std::size_t kBatchBytes = std::size_t{768} << 10;
 
@@ -98,33 +99,22 @@ bool embedIntoWrittenFile(const std::string& fileName, const PhotoMetadata& meta
   return writeFileReplacing(fileName, bytes).ok();
 }
 
-// Batches of rows passed in order from one thread to the next: batch i sits in slot i % slots,
-// filled once the consumer is done with batch i - slots. Either side may stop both. Both sides
-// know the rows of each batch: the same number, fewer in the last.
-class Handoff {
+// How far each step of the pipeline has gone, in batches, under one lock: the decoder fills a
+// slot of the ring, the blender pulls it towards the mask, the encoder writes it, and the slot of
+// batch i is free again once batch i - kBatches is encoded. Any step may stop them all.
+class Progress {
  public:
-  explicit Handoff(int slots) : slots_(slots) {}
+  enum Step { kDecoded, kBlended, kEncoded, kSteps };
 
-  // The producer: waits until batch may be filled; false once stopped.
-  bool waitToFill(int batch) {
+  // Waits until step has finished count batches; false once stopped.
+  bool waitFor(Step step, int count) {
     std::unique_lock<std::mutex> hold(mutex_);
-    changed_.wait(hold, [&] { return stopped_ || batch - taken_ < slots_; });
+    changed_.wait(hold, [&] { return stopped_ || done_[step] >= count; });
     return !stopped_;
   }
-  void filled() {
+  void finished(Step step) {
     const std::lock_guard<std::mutex> hold(mutex_);
-    ++filled_;
-    changed_.notify_all();
-  }
-  // The consumer: waits for batch; false once stopped.
-  bool waitFilled(int batch) {
-    std::unique_lock<std::mutex> hold(mutex_);
-    changed_.wait(hold, [&] { return stopped_ || filled_ > batch; });
-    return !stopped_;
-  }
-  void taken() {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    ++taken_;
+    ++done_[step];
     changed_.notify_all();
   }
   void stop() {
@@ -134,138 +124,134 @@ class Handoff {
   }
 
  private:
-  const int slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  int filled_ = 0;  // batches handed over so far
-  int taken_ = 0;   // batches given back so far
+  int done_[kSteps] = {};
   bool stopped_ = false;
 };
 
-// Where the mask's rows come from: rows kept from an earlier photo of this size, or rows made on
-// their own thread, either into a ring of batches or, when they are to be kept, straight into
-// their kept place (the mask thread may then run ahead as far as it likes).
-struct MaskSource {
-  MaskSource(int photoWidth, int rowsPerBatch, std::shared_ptr<const KeptMaskRows> keptRows,
-             KeptMaskRows* keepingRows)
-      : kept(std::move(keptRows)),
-        keeping(keepingRows),
-        made(keeping ? 1 << 30 : kBatches),
-        width(static_cast<std::size_t>(photoWidth)),
-        batchRows(rowsPerBatch) {}
-  // The bytes of the ring, when the rows are made and not kept.
-  std::size_t ringBytes() const {
-    return kept || keeping ? 0 : width * static_cast<std::size_t>(batchRows) * kBatches;
-  }
-  // The mask row for row y of the photo, in batch y / batchRows.
-  const std::uint8_t* row(int y) { return kept ? kept->row(y) : destination(y); }
-  // Where the mask thread puts that row when it makes it.
-  std::uint8_t* destination(int y) {
-    if (keeping) return keeping->row(y);
-    const auto slot = static_cast<std::size_t>((y / batchRows) % kBatches);
-    return ring +
-           (slot * static_cast<std::size_t>(batchRows) + static_cast<std::size_t>(y % batchRows)) *
-               width;
-  }
-
-  std::shared_ptr<const KeptMaskRows> kept;  // set: nothing is made
-  KeptMaskRows* keeping;                     // set: the rows made are kept there
-  Handoff made;
-  std::size_t width;
-  int batchRows;
-  std::uint8_t* ring = nullptr;  // ringBytes() bytes of the pipeline's memory
-};
-
-// The pipeline of one photo: the decoder fills batches of photo rows and blends them with the
-// mask's rows, the encoder writes them, the mask's rows are made beside (unless they were kept).
+// The pipeline of one photo. Its mask rows are kept from an earlier photo of this size (the
+// decoder then blends, there is nothing else to do beside it), or made on a thread of their own
+// that also blends, so that decoding, making and blending, and encoding share the cores; the rows
+// made go to a batch of their own, or straight to their kept place when they are to be kept.
 struct Pipeline {
   // std::bad_alloc when memory runs out.
-  Pipeline(int width, std::shared_ptr<const KeptMaskRows> kept, KeptMaskRows* keeping)
-      : stride((3 * static_cast<std::size_t>(width) + 63) / 64 * 64),
+  Pipeline(int photoWidth, std::shared_ptr<const KeptMaskRows> keptRows, KeptMaskRows* keepingRows)
+      : width(photoWidth),
+        stride((3 * static_cast<std::size_t>(width) + 63) / 64 * 64),
         batchRows(batchRowsFor(width)),
-        mask(width, batchRows, std::move(kept), keeping) {
+        kept(std::move(keptRows)),
+        keeping(keepingRows) {
     const std::size_t photoBytes = stride * static_cast<std::size_t>(batchRows) * kBatches;
-    std::size_t bytes = photoBytes + mask.ringBytes();
+    const std::size_t maskBytes =
+        kept || keeping ? 0 : static_cast<std::size_t>(width) * static_cast<std::size_t>(batchRows);
+    std::size_t bytes = photoBytes + maskBytes;
     if (bytes >= kHugeRing)
       bytes = std::max(kHugeRingLeast, (bytes + kHugePage - 1) / kHugePage * kHugePage);
     memory = PixelBuffer(bytes, PixelBuffer::Fill::kAny);
-    mask.ring = memory.data() + photoBytes;
-  }
-  void stopAll() {
-    photo.stop();
-    mask.made.stop();
+    maskBatch = memory.data() + photoBytes;
   }
   // The photo rows of a batch: batchRows rows, stride bytes apart.
   std::uint8_t* rows(int batch) const {
     return memory.data() + static_cast<std::size_t>(batch % kBatches) *
                                static_cast<std::size_t>(batchRows) * stride;
   }
+  // Where the mask row of photo row y is made, or was kept.
+  std::uint8_t* madeMaskRow(int y) const {
+    return keeping ? keeping->row(y)
+                   : maskBatch +
+                         static_cast<std::size_t>(y % batchRows) * static_cast<std::size_t>(width);
+  }
+  int rowsIn(int batch, int height) const {
+    return std::min(batchRows, height - batch * batchRows);
+  }
+  void fail() {
+    decodeFailed = true;
+    progress.stop();
+  }
 
+  const int width;
   const std::size_t stride;
   const int batchRows;
-  PixelBuffer memory;  // the photo's ring, then the mask's
-  Handoff photo{kBatches};
-  MaskSource mask;
-  std::atomic<bool> decodeFailed{false};
+  const std::shared_ptr<const KeptMaskRows> kept;  // set: no mask is made
+  KeptMaskRows* const keeping;                     // set: the rows made are kept there
+  PixelBuffer memory;                              // the photo's ring, then a batch of mask rows
+  std::uint8_t* maskBatch = nullptr;
+  Progress progress;
+  std::atomic<bool> decodeFailed{false};  // the photo could not be read, or no memory for its mask
 };
 
-// The mask's side: every row of the mask, made in order.
-void makeMask(const Bitmap& maskPicture, int width, int height, const MaskOptions& options,
-              Pipeline& p) {
-  try {
-    MaskRows mask(maskPicture, width, height, options);
-    for (int y = 0, batch = 0; y < height; y += p.batchRows, ++batch) {
-      if (!p.mask.made.waitToFill(batch)) return;
-      const int n = std::min(p.batchRows, height - y);
-      for (int i = 0; i < n; ++i)
-        std::memcpy(p.mask.destination(y + i), mask.next(), static_cast<std::size_t>(width));
-      p.mask.made.filled();
-    }
-  } catch (...) {  // no memory for the mask's rows: the photo fails as one that cannot be read
-    p.decodeFailed = true;
-    p.stopAll();
+// Blends the rows of a decoded batch with the mask rows beside them.
+void blendBatch(const GreyMaskBlender& blender, Pipeline& p, int batch, int n,
+                const std::uint8_t* (*maskRow)(const Pipeline&, int)) {
+  std::uint8_t* rows = p.rows(batch);
+  for (int i = 0; i < n; ++i) {
+    const int y = batch * p.batchRows + i;
+    blender.blendRow(rows + static_cast<std::size_t>(i) * p.stride, maskRow(p, y), p.width);
   }
 }
 
-// The decoding side: rows of the photo, blended with the mask's rows beside them.
-void decodeAndBlend(JpegRowReader& reader, const FrameFileSettings& settings, Pipeline& p) {
+const std::uint8_t* keptMaskRow(const Pipeline& p, int y) {
+  return p.kept->row(y);
+}
+
+const std::uint8_t* madeMaskRow(const Pipeline& p, int y) {
+  return p.madeMaskRow(y);
+}
+
+// The mask's side: every row of the mask made in order, a batch at a time while the decoder
+// reads that batch, then the batch blended.
+void makeMaskAndBlend(const Bitmap& maskPicture, int height, const FrameFileSettings& settings,
+                      Pipeline& p) {
+  try {
+    MaskRows mask(maskPicture, p.width, height, settings.mask);
+    const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
+    for (int batch = 0; batch * p.batchRows < height; ++batch) {
+      const int n = p.rowsIn(batch, height);
+      for (int i = 0; i < n; ++i)
+        std::memcpy(p.madeMaskRow(batch * p.batchRows + i), mask.next(),
+                    static_cast<std::size_t>(p.width));
+      if (!p.progress.waitFor(Progress::kDecoded, batch + 1)) return;
+      blendBatch(blender, p, batch, n, madeMaskRow);
+      p.progress.finished(Progress::kBlended);
+    }
+  } catch (...) {  // no memory for the mask's rows: the photo fails as one that cannot be read
+    p.fail();
+  }
+}
+
+// The decoding side: rows of the photo into the ring, blended here when the mask was kept.
+void decode(JpegRowReader& reader, const FrameFileSettings& settings, Pipeline& p) {
   bool ok = true;
   try {
-    const int width = reader.width(), height = reader.height();
-    const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
-    for (int y = 0, batch = 0; y < height && ok; y += p.batchRows, ++batch) {
-      if (!p.photo.waitToFill(batch)) return;
-      std::uint8_t* rows = p.rows(batch);
-      const int n = std::min(p.batchRows, height - y);
-      ok = reader.readRows(rows, p.stride, n).ok();
+    const int height = reader.height();
+    std::optional<GreyMaskBlender> blender;
+    if (p.kept) blender.emplace(settings.blend.opacity, settings.blend.colour);
+    for (int batch = 0; batch * p.batchRows < height && ok; ++batch) {
+      if (!p.progress.waitFor(Progress::kEncoded, batch - kBatches + 1)) return;
+      const int n = p.rowsIn(batch, height);
+      ok = reader.readRows(p.rows(batch), p.stride, n).ok();
       if (!ok) break;
-      if (!p.mask.kept && !p.mask.made.waitFilled(batch)) return;
-      for (int i = 0; i < n; ++i)
-        blender.blendRow(rows + static_cast<std::size_t>(i) * p.stride, p.mask.row(y + i), width);
-      if (!p.mask.kept) p.mask.made.taken();
-      p.photo.filled();
+      if (blender) blendBatch(*blender, p, batch, n, keptMaskRow);
+      p.progress.finished(Progress::kDecoded);
+      if (blender) p.progress.finished(Progress::kBlended);
     }
     ok = ok && reader.finish().ok();
   } catch (...) {
     ok = false;
   }
-  if (!ok) {
-    p.decodeFailed = true;
-    p.stopAll();
-  }
+  if (!ok) p.fail();
 }
 
 // The encoding side: every batch in order; false when the encoder or the file failed.
 bool encodeBatches(RowEncoder& encoder, int height, Pipeline& p) {
-  const int batches = (height + p.batchRows - 1) / p.batchRows;
-  for (int batch = 0; batch < batches; ++batch) {
-    if (!p.photo.waitFilled(batch)) return false;
-    const int n = std::min(p.batchRows, height - batch * p.batchRows);
-    if (!encoder.writeRows(p.rows(batch), p.stride, n).ok()) {
-      p.stopAll();
+  for (int batch = 0; batch * p.batchRows < height; ++batch) {
+    if (!p.progress.waitFor(Progress::kBlended, batch + 1)) return false;
+    if (!encoder.writeRows(p.rows(batch), p.stride, p.rowsIn(batch, height)).ok()) {
+      p.progress.stop();
       return false;
     }
-    p.photo.taken();
+    p.progress.finished(Progress::kEncoded);
   }
   return true;
 }
@@ -278,16 +264,9 @@ bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSett
   bool claim = false;
   std::shared_ptr<const KeptMaskRows> kept = masks.keptRows(width, height, claim);
   std::shared_ptr<KeptMaskRows> keeping;
-  if (claim) {
-    try {
-      keeping = std::make_shared<KeptMaskRows>(width, height);
-    } catch (const std::bad_alloc&) {
-      masks.dropClaim(width, height);
-      claim = false;
-    }
-  }
   std::unique_ptr<Pipeline> made;
   try {
+    if (claim) keeping = std::make_shared<KeptMaskRows>(width, height);
     made = std::make_unique<Pipeline>(width, kept, keeping.get());
   } catch (const std::bad_alloc&) {
     if (claim) masks.dropClaim(width, height);
@@ -297,10 +276,10 @@ bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSett
   std::thread maskThread, decoder;
   try {
     if (!kept)
-      maskThread = std::thread([&] { makeMask(masks.picture(), width, height, settings.mask, p); });
-    decoder = std::thread([&] { decodeAndBlend(reader, settings, p); });
+      maskThread = std::thread([&] { makeMaskAndBlend(masks.picture(), height, settings, p); });
+    decoder = std::thread([&] { decode(reader, settings, p); });
   } catch (...) {  // no thread to be had: the one started stops
-    p.stopAll();
+    p.progress.stop();
     if (maskThread.joinable()) maskThread.join();
     if (claim) masks.dropClaim(width, height);
     throw;
