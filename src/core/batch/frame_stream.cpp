@@ -37,6 +37,7 @@ int batchRowsFor(int width) {
   const std::size_t rows = kBatchBytes / (3 * static_cast<std::size_t>(width));
   return static_cast<int>(std::clamp<std::size_t>(rows / 16 * 16, 32, 128));
 }
+
 // Rings of a megabyte or more are rounded up to whole huge pages, 4 MiB at least (the pixel
 // buffers' threshold for them): faulting in a few megabytes of small pages costs more processor
 // time here than blending them.
@@ -191,11 +192,11 @@ void blendBatch(const GreyMaskBlender& blender, Pipeline& p, int batch, int n,
   }
 }
 
-const std::uint8_t* keptMaskRow(const Pipeline& p, int y) {
+const std::uint8_t* keptRowOf(const Pipeline& p, int y) {
   return p.kept->row(y);
 }
 
-const std::uint8_t* madeMaskRow(const Pipeline& p, int y) {
+const std::uint8_t* madeRowOf(const Pipeline& p, int y) {
   return p.madeMaskRow(y);
 }
 
@@ -212,7 +213,7 @@ void makeMaskAndBlend(const Bitmap& maskPicture, int height, const FrameFileSett
         std::memcpy(p.madeMaskRow(batch * p.batchRows + i), mask.next(),
                     static_cast<std::size_t>(p.width));
       if (!p.progress.waitFor(Progress::kDecoded, batch + 1)) return;
-      blendBatch(blender, p, batch, n, madeMaskRow);
+      blendBatch(blender, p, batch, n, madeRowOf);
       p.progress.finished(Progress::kBlended);
     }
   } catch (...) {  // no memory for the mask's rows: the photo fails as one that cannot be read
@@ -232,7 +233,7 @@ void decode(JpegRowReader& reader, const FrameFileSettings& settings, Pipeline& 
       const int n = p.rowsIn(batch, height);
       ok = reader.readRows(p.rows(batch), p.stride, n).ok();
       if (!ok) break;
-      if (blender) blendBatch(*blender, p, batch, n, keptMaskRow);
+      if (blender) blendBatch(*blender, p, batch, n, keptRowOf);
       p.progress.finished(Progress::kDecoded);
       if (blender) p.progress.finished(Progress::kBlended);
     }
