@@ -192,6 +192,8 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
                                    : findMaskCuts(*maskPicture);
   }
   MaskBitmapCache masks(*maskPicture, maskOptions);
+  // A single photo keeps no mask rows for photos that will not come.
+  masks.setKeepRows(work.size() > 1);
   if (outputDir) fs::create_directories(*outputDir);
   std::ofstream report;
   if (auto r = a.value("--report")) {

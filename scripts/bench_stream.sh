@@ -5,6 +5,7 @@
 # Rows: one 24 MP JPEG framed with the 800x600 mask (and libvips' frame program when libvips is
 # installed); a batch of twenty 12 MP photos with --jobs 2; a 40000x10000 panorama JPEG to JPEG.
 # Inputs are those of scripts/bench.sh (made here when missing).
+#   BEFORE=path/to/an/older/vorlino-cli adds its rows, for before/after ratios in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --build build -j2 --target vorlino-cli >/dev/null
@@ -57,8 +58,19 @@ EOF_PY
 measure frame24_stream $CLI frame "$IN/photo.jpg" --mask "$M" -o "$OUT/s.jpg" --quiet --overwrite
 measure frame24_whole $CLI frame "$IN/photo.jpg" --mask "$M" -o "$OUT/w.jpg" --quiet --overwrite --whole
 cmp "$OUT/s.jpg" "$OUT/w.jpg" && echo "24 MP: stream and whole files identical"
+if [ -n "${BEFORE:-}" ]; then
+  measure frame24_before "$BEFORE" frame "$IN/photo.jpg" --mask "$M" -o "$OUT/b.jpg" --quiet --overwrite
+  cmp "$OUT/s.jpg" "$OUT/b.jpg" && echo "24 MP: before and after files identical"
+fi
 if pkg-config --exists vips 2>/dev/null; then
-  gcc -O2 -o "$OUT/vipsframe" bench/vipsframe.c $(pkg-config --cflags --libs vips)
+  # The frame program of the shared image-tool anchors when they are beside this tree, else ours.
+  ANCHORS=../shared/bench/anchors.sh
+  rm -f "$OUT/vipsframe.c"
+  if [ -f "$ANCHORS" ]; then
+    sed -n "/^cat > \"\$SRC\/vipsframe.c\" <<'EOF_C'\$/,/^EOF_C\$/p" "$ANCHORS" | sed '1d;$d' >"$OUT/vipsframe.c"
+  fi
+  [ -s "$OUT/vipsframe.c" ] || cp bench/vipsframe.c "$OUT/vipsframe.c"
+  gcc -O2 -o "$OUT/vipsframe" "$OUT/vipsframe.c" $(pkg-config --cflags --libs vips)
   measure frame24_vips "$OUT/vipsframe" "$IN/photo.jpg" "$M" "$OUT/v.jpg"
 else
   echo "libvips is not installed (Debian libvips-dev): no libvips row in this run"
@@ -69,6 +81,11 @@ rm -rf "$OUT/bs" "$OUT/bw"
 measure batch20_stream_jobs2 $CLI frame "$IN/batch" --mask "$M" --output-dir "$OUT/bs" --jobs 2 --quiet --overwrite
 measure batch20_whole_jobs2 $CLI frame "$IN/batch" --mask "$M" --output-dir "$OUT/bw" --jobs 2 --quiet --overwrite --whole
 diff -r "$OUT/bs" "$OUT/bw" >/dev/null && echo "batch: stream and whole files identical"
+if [ -n "${BEFORE:-}" ]; then
+  rm -rf "$OUT/bb"
+  measure batch20_before_jobs2 "$BEFORE" frame "$IN/batch" --mask "$M" --output-dir "$OUT/bb" --jobs 2 --quiet --overwrite
+  diff -r "$OUT/bs" "$OUT/bb" >/dev/null && echo "batch: before and after files identical"
+fi
 
 if [ "${PANORAMA:-1}" = 1 ]; then
   RUNS=${PANORAMA_RUNS:-3} measure pano400_stream $CLI frame "$IN/pano.jpg" --mask "$M" -o "$OUT/pano.jpg" --quiet --overwrite
@@ -87,6 +104,10 @@ s, w = rows["frame24_stream"], rows["frame24_whole"]
 show(f"24 MP frame: stream {s[0]:.3f} s {s[1]:.0f} MiB; whole {w[0]:.3f} s {w[1]:.0f} MiB; "
      f"speed-up {w[0] / s[0]:.2f}x, memory {w[1] / s[1]:.1f}x less; "
      f"processor time {s[2]:.3f} s against {w[2]:.3f} s")
+if "frame24_before" in rows:
+    b = rows["frame24_before"]
+    show(f"  before {b[0]:.3f} s {b[1]:.0f} MiB ({b[2]:.3f} s of processor): "
+         f"{b[0] / s[0]:.2f}x the speed now")
 if "frame24_vips" in rows:
     v = rows["frame24_vips"]
     show(f"  libvips {v[0]:.3f} s {v[1]:.0f} MiB: stream is {v[0] / s[0]:.2f}x faster, "
@@ -95,6 +116,10 @@ bs, bw, one = rows["batch20_stream_jobs2"], rows["batch20_whole_jobs2"], rows["p
 show(f"20 x 12 MP, --jobs 2: stream {20 / bs[0]:.2f} photos/s, whole {20 / bw[0]:.2f} photos/s "
      f"({bw[0] / bs[0]:.2f}x); peak {bs[1]:.0f} MiB against {one[1]:.0f} MiB for one photo "
      f"({bs[1] / one[1]:.2f}x); processor time {bs[2]:.2f} s against {bw[2]:.2f} s")
+if "batch20_before_jobs2" in rows:
+    b = rows["batch20_before_jobs2"]
+    show(f"  before {20 / b[0]:.2f} photos/s, {b[1]:.0f} MiB, {b[2]:.2f} s of processor: "
+         f"{b[0] / bs[0]:.2f}x the photos per second now")
 if "pano400_stream" in rows:
     p = rows["pano400_stream"]
     show(f"40000 x 10000 panorama JPEG to JPEG: {p[0]:.2f} s ({p[2]:.2f} s of processor), "

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "batch/frame_files.h"
 #include "compose/pixel_blocks.h"
@@ -92,18 +94,58 @@ TEST_F(FrameStreamTest, GivesTheBytesOfTheWholePathForEveryOptionAndFormat) {
             const std::string a = path("s" + name + format), b = path("w" + name + format);
             const std::string what = name + format + (fit ? " fit" : " tile") +
                                      (soften ? " soften" : "") + (twoTone ? " two-tone" : "");
-            // Every other run, the stream's pixel loops in their baseline build.
-            blocks::allowAvx2(run % 2 == 0);
-            const FrameFileResult rs = frameFile({photos[i], a}, streamed, masks, true);
-            blocks::allowAvx2(true);
             const FrameFileResult rw = frameFile({photos[i], b}, whole, masks, true);
-            ASSERT_EQ(rs.outcome, FrameOutcome::foDone) << what << ": " << rs.message;
             ASSERT_EQ(rw.outcome, FrameOutcome::foDone) << what << ": " << rw.message;
-            ASSERT_EQ(test::readFileBytes(a), test::readFileBytes(b)) << what;
-            fs::remove(a);
+            // Twice: the second time from the mask rows the first one kept.
+            for (const char* pass : {" made", " kept"}) {
+              // Every other run, the stream's pixel loops in their baseline build.
+              blocks::allowAvx2(run % 2 == 0);
+              const FrameFileResult rs = frameFile({photos[i], a}, streamed, masks, true);
+              blocks::allowAvx2(true);
+              ASSERT_EQ(rs.outcome, FrameOutcome::foDone) << what << pass << ": " << rs.message;
+              ASSERT_EQ(test::readFileBytes(a), test::readFileBytes(b)) << what << pass;
+              fs::remove(a);
+            }
             fs::remove(b);
           }
         }
+}
+
+TEST_F(FrameStreamTest, PhotosOfOneSizeOnSeveralThreadsShareTheMaskRowsOfTheFirst) {
+  // Two sizes in turn, as a folder of landscape and portrait photos, framed by three workers.
+  std::vector<std::string> photos;
+  for (int i = 0; i < 12; ++i)
+    photos.push_back(writePhoto("p" + std::to_string(i) + ".jpg",
+                                i % 2 ? somePhoto(97, 61, i) : somePhoto(61, 97, i)));
+  const auto picture = someMaskFile(37, 23);
+  FrameFileSettings streamed{{.soften = true}, {.opacity = 70}, {}};
+  FrameFileSettings whole = streamed;
+  whole.stream = false;
+  MaskBitmapCache masks(picture, streamed.mask);
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i = next++; i < photos.size(); i = next++)
+      frameFile({photos[i], path("s" + std::to_string(i) + ".jpg")}, streamed, masks, true);
+  };
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 3; ++t) workers.emplace_back(worker);
+  for (auto& t : workers) t.join();
+  for (std::size_t i = 0; i < photos.size(); ++i) {
+    const std::string w = path("w" + std::to_string(i) + ".jpg");
+    ASSERT_EQ(frameFile({photos[i], w}, whole, masks, true).outcome, FrameOutcome::foDone);
+    EXPECT_EQ(test::readFileBytes(path("s" + std::to_string(i) + ".jpg")), test::readFileBytes(w))
+        << i;
+  }
+  // Both sizes were kept, so that the next photos make no mask; with keeping off, none is.
+  bool claim = true;
+  EXPECT_TRUE(masks.keptRows(97, 61, claim));
+  EXPECT_TRUE(masks.keptRows(61, 97, claim));
+  MaskBitmapCache single(picture, streamed.mask);
+  single.setKeepRows(false);
+  ASSERT_EQ(frameFile({photos[0], path("one.jpg")}, streamed, single, true).outcome,
+            FrameOutcome::foDone);
+  EXPECT_FALSE(single.keptRows(61, 97, claim));
+  EXPECT_FALSE(claim);
 }
 
 TEST_F(FrameStreamTest, APngOfSeveralDeflatePiecesIsTheSame) {

@@ -74,13 +74,39 @@ std::shared_ptr<const Bitmap> MaskBitmapCache::get(int width, int height) {
   return mask;
 }
 
+std::shared_ptr<const KeptMaskRows> MaskBitmapCache::keptRows(int width, int height, bool& claim) {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  claim = false;
+  for (const auto& rows : kept_)
+    if (rows->width() == width && rows->height() == height) return rows;
+  const Size size{width, height};
+  claim = keepRows_ &&
+          static_cast<std::size_t>(width) <= kKeptBytes / static_cast<std::size_t>(height) &&
+          std::find(claimed_.begin(), claimed_.end(), size) == claimed_.end();
+  if (claim) claimed_.push_back(size);
+  return nullptr;
+}
+
+void MaskBitmapCache::keepRows(std::shared_ptr<const KeptMaskRows> rows) {
+  const int width = rows->width(), height = rows->height();
+  const std::lock_guard<std::mutex> hold(mutex_);
+  if (kept_.size() >= kKeptEntries) kept_.erase(kept_.begin());
+  kept_.push_back(std::move(rows));
+  std::erase(claimed_, Size{width, height});
+}
+
+void MaskBitmapCache::dropClaim(int width, int height) {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  std::erase(claimed_, Size{width, height});
+}
+
 FrameFileResult frameFile(const FrameFileJob& job, const FrameFileSettings& settings,
                           MaskBitmapCache& masks, bool overwrite) noexcept {
   try {
     std::error_code ec;
     if (!overwrite && fs::exists(job.output, ec))
       return {FrameOutcome::foSkipped, "\"" + job.output + "\" existe déjà"};
-    if (auto streamed = frameFileStreamed(job, settings, masks.picture())) return *streamed;
+    if (auto streamed = frameFileStreamed(job, settings, masks)) return *streamed;
     Bitmap photo;
     PhotoMetadata metadata;
     if (!decodeImageFile(job.input, photo, metadata, settings.limits).ok())

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch/mask_rows.h"
 #include "bitmap/bitmap.h"
 #include "compose/mask_build.h"
 #include "imagefile/codec.h"
@@ -61,13 +62,32 @@ class MaskBitmapCache {
   // The mask bitmap for that size, or nullptr when it cannot be built.
   std::shared_ptr<const Bitmap> get(int width, int height);
   const Bitmap& picture() const { return picture_; }
+  const MaskOptions& options() const { return options_; }
+
+  // The mask rows of a streamed photo of that size, kept from an earlier photo, or nullptr. When
+  // none is kept, claim tells whether this caller should keep the rows it makes: one caller at a
+  // time per size, only when keeping is on and the rows are small enough. A claimant ends with
+  // keepRows (the rows of every row of the mask) or dropClaim.
+  std::shared_ptr<const KeptMaskRows> keptRows(int width, int height, bool& claim);
+  void keepRows(std::shared_ptr<const KeptMaskRows> rows);
+  void dropClaim(int width, int height);
+  // Whether streamed photos keep their mask rows for the next ones (on by default): off for a
+  // single photo, which would only pay the memory.
+  void setKeepRows(bool keep) { keepRows_ = keep; }
 
  private:
+  using Size = std::pair<int, int>;
   static constexpr std::size_t kEntries = 3;
+  // Kept rows: two sizes (a folder's landscape and portrait photos), at most 64 MiB each.
+  static constexpr std::size_t kKeptEntries = 2;
+  static constexpr std::size_t kKeptBytes = std::size_t{64} << 20;
   const Bitmap& picture_;
   const MaskOptions options_;
   std::mutex mutex_;
-  std::vector<std::pair<std::pair<int, int>, std::shared_ptr<const Bitmap>>> entries_;
+  std::vector<std::pair<Size, std::shared_ptr<const Bitmap>>> entries_;
+  bool keepRows_ = true;
+  std::vector<std::shared_ptr<const KeptMaskRows>> kept_;
+  std::vector<Size> claimed_;
 };
 
 enum class FrameOutcome { foDone, foSkipped, foFailed };

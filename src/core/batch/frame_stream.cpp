@@ -1,10 +1,14 @@
 #include "batch/frame_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -23,10 +27,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Rows per batch handed from the decoding thread to the encoding one, and batches in flight:
-// enough for each side to keep working while the other finishes a batch.
-constexpr int kBatchRows = 32;
+// Batches of photo rows in flight, enough for each thread to keep working while the others finish
+// one, and about the bytes of photo rows in each: every hand-over wakes a thread, which costs as
+// much as blending a few hundred rows, so a batch holds some 32 to 128 rows.
 constexpr int kBatches = 4;
+constexpr std::size_t kBatchBytes = std::size_t{768} << 10;
+
+int batchRowsFor(int width) {
+  const std::size_t rows = kBatchBytes / (3 * static_cast<std::size_t>(width));
+  return static_cast<int>(std::clamp<std::size_t>(rows / 16 * 16, 32, 128));
+}
+
+// Rings of a megabyte or more are rounded up to whole huge pages, 4 MiB at least (the pixel
+// buffers' threshold for them): faulting in a few megabytes of small pages costs more processor
+// time here than blending them.
+constexpr std::size_t kHugeRing = std::size_t{1} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kHugeRingLeast = std::size_t{4} << 20;
 
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
                const Bitmap& maskPicture) {
@@ -83,82 +100,211 @@ bool embedIntoWrittenFile(const std::string& fileName, const PhotoMetadata& meta
   return writeFileReplacing(fileName, bytes).ok();
 }
 
-// The batches between the two threads: each is free, filled (rows decoded and blended) or being
-// encoded. Either side may stop the other.
-struct Batches {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<Bitmap> rows;  // kBatches bitmaps of width x kBatchRows
-  std::vector<int> counts;   // rows filled in each batch
-  int filled = 0;            // batches handed over so far
-  int encoded = 0;           // batches given back so far
-  bool stopped = false;      // a failure on either side
-  bool decodeFailed = false;
+// How far each step of the pipeline has gone, in batches, under one lock: the decoder fills a
+// slot of the ring, the blender pulls it towards the mask, the encoder writes it, and the slot of
+// batch i is free again once batch i - kBatches is encoded. Any step may stop them all.
+class Progress {
+ public:
+  enum Step { kDecoded, kBlended, kEncoded, kSteps };
+
+  // Waits until step has finished count batches; false once stopped.
+  bool waitFor(Step step, int count) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    changed_.wait(hold, [&] { return stopped_ || done_[step] >= count; });
+    return !stopped_;
+  }
+  void finished(Step step) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    ++done_[step];
+    changed_.notify_all();
+  }
+  void stop() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int done_[kSteps] = {};
+  bool stopped_ = false;
 };
 
-// The decoding side: rows of the photo, the mask's rows beside them, blended.
-void decodeAndBlend(JpegRowReader& reader, const Bitmap& maskPicture,
-                    const FrameFileSettings& settings, Batches& b) {
+// The pipeline of one photo. Its mask rows are kept from an earlier photo of this size (the
+// decoder then blends, there is nothing else to do beside it), or made on a thread of their own
+// that also blends, so that decoding, making and blending, and encoding share the cores; the rows
+// made go to a batch of their own, or straight to their kept place when they are to be kept.
+struct Pipeline {
+  // std::bad_alloc when memory runs out.
+  Pipeline(int photoWidth, std::shared_ptr<const KeptMaskRows> keptRows, KeptMaskRows* keepingRows)
+      : width(photoWidth),
+        stride((3 * static_cast<std::size_t>(width) + 63) / 64 * 64),
+        batchRows(batchRowsFor(width)),
+        kept(std::move(keptRows)),
+        keeping(keepingRows) {
+    const std::size_t photoBytes = stride * static_cast<std::size_t>(batchRows) * kBatches;
+    const std::size_t maskBytes =
+        kept || keeping ? 0 : static_cast<std::size_t>(width) * static_cast<std::size_t>(batchRows);
+    std::size_t bytes = photoBytes + maskBytes;
+    if (bytes >= kHugeRing)
+      bytes = std::max(kHugeRingLeast, (bytes + kHugePage - 1) / kHugePage * kHugePage);
+    memory = PixelBuffer(bytes, PixelBuffer::Fill::kAny);
+    maskBatch = memory.data() + photoBytes;
+  }
+  // The photo rows of a batch: batchRows rows, stride bytes apart.
+  std::uint8_t* rows(int batch) const {
+    return memory.data() + static_cast<std::size_t>(batch % kBatches) *
+                               static_cast<std::size_t>(batchRows) * stride;
+  }
+  // Where the mask row of photo row y is made, or was kept.
+  std::uint8_t* madeMaskRow(int y) const {
+    return keeping ? keeping->row(y)
+                   : maskBatch +
+                         static_cast<std::size_t>(y % batchRows) * static_cast<std::size_t>(width);
+  }
+  int rowsIn(int batch, int height) const {
+    return std::min(batchRows, height - batch * batchRows);
+  }
+  void fail() {
+    decodeFailed = true;
+    progress.stop();
+  }
+
+  const int width;
+  const std::size_t stride;
+  const int batchRows;
+  const std::shared_ptr<const KeptMaskRows> kept;  // set: no mask is made
+  KeptMaskRows* const keeping;                     // set: the rows made are kept there
+  PixelBuffer memory;                              // the photo's ring, then a batch of mask rows
+  std::uint8_t* maskBatch = nullptr;
+  Progress progress;
+  std::atomic<bool> decodeFailed{false};  // the photo could not be read, or no memory for its mask
+};
+
+// Blends the rows of a decoded batch with the mask rows beside them.
+void blendBatch(const GreyMaskBlender& blender, Pipeline& p, int batch, int n,
+                const std::uint8_t* (*maskRow)(const Pipeline&, int)) {
+  std::uint8_t* rows = p.rows(batch);
+  for (int i = 0; i < n; ++i) {
+    const int y = batch * p.batchRows + i;
+    blender.blendRow(rows + static_cast<std::size_t>(i) * p.stride, maskRow(p, y), p.width);
+  }
+}
+
+const std::uint8_t* keptRowOf(const Pipeline& p, int y) {
+  return p.kept->row(y);
+}
+
+const std::uint8_t* madeRowOf(const Pipeline& p, int y) {
+  return p.madeMaskRow(y);
+}
+
+// The mask's side: every row of the mask made in order, a batch at a time while the decoder
+// reads that batch, then the batch blended.
+void makeMaskAndBlend(const Bitmap& maskPicture, int height, const FrameFileSettings& settings,
+                      Pipeline& p) {
+  try {
+    MaskRows mask(maskPicture, p.width, height, settings.mask);
+    const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
+    for (int batch = 0; batch * p.batchRows < height; ++batch) {
+      const int n = p.rowsIn(batch, height);
+      for (int i = 0; i < n; ++i)
+        std::memcpy(p.madeMaskRow(batch * p.batchRows + i), mask.next(),
+                    static_cast<std::size_t>(p.width));
+      if (!p.progress.waitFor(Progress::kDecoded, batch + 1)) return;
+      blendBatch(blender, p, batch, n, madeRowOf);
+      p.progress.finished(Progress::kBlended);
+    }
+  } catch (...) {  // no memory for the mask's rows: the photo fails as one that cannot be read
+    p.fail();
+  }
+}
+
+// The decoding side: rows of the photo into the ring, blended here when the mask was kept.
+void decode(JpegRowReader& reader, const FrameFileSettings& settings, Pipeline& p) {
   bool ok = true;
   try {
-    const int width = reader.width(), height = reader.height();
-    MaskRows mask(maskPicture, width, height, settings.mask);
-    const GreyMaskBlender blender(settings.blend.opacity, settings.blend.colour);
-    for (int y = 0, batch = 0; y < height && ok; y += kBatchRows, ++batch) {
-      {
-        std::unique_lock<std::mutex> hold(b.mutex);
-        b.changed.wait(hold, [&] { return b.stopped || batch - b.encoded < kBatches; });
-        if (b.stopped) return;
-      }
-      Bitmap& rows = b.rows[static_cast<std::size_t>(batch % kBatches)];
-      const int n = std::min(kBatchRows, height - y);
-      ok = reader.readRows(rows.bits(), rows.stride(), n).ok();
+    const int height = reader.height();
+    std::optional<GreyMaskBlender> blender;
+    if (p.kept) blender.emplace(settings.blend.opacity, settings.blend.colour);
+    for (int batch = 0; batch * p.batchRows < height && ok; ++batch) {
+      if (!p.progress.waitFor(Progress::kEncoded, batch - kBatches + 1)) return;
+      const int n = p.rowsIn(batch, height);
+      ok = reader.readRows(p.rows(batch), p.stride, n).ok();
       if (!ok) break;
-      for (int i = 0; i < n; ++i) blender.blendRow(rows.row(i), mask.next(), width);
-      const std::lock_guard<std::mutex> hold(b.mutex);
-      b.counts[static_cast<std::size_t>(batch % kBatches)] = n;
-      ++b.filled;
-      b.changed.notify_all();
+      if (blender) blendBatch(*blender, p, batch, n, keptRowOf);
+      p.progress.finished(Progress::kDecoded);
+      if (blender) p.progress.finished(Progress::kBlended);
     }
     ok = ok && reader.finish().ok();
   } catch (...) {
     ok = false;
   }
-  if (!ok) {
-    const std::lock_guard<std::mutex> hold(b.mutex);
-    b.stopped = b.decodeFailed = true;
-    b.changed.notify_all();
-  }
+  if (!ok) p.fail();
 }
 
 // The encoding side: every batch in order; false when the encoder or the file failed.
-bool encodeBatches(RowEncoder& encoder, int height, Batches& b) {
-  const int batches = (height + kBatchRows - 1) / kBatchRows;
-  for (int batch = 0; batch < batches; ++batch) {
-    {
-      std::unique_lock<std::mutex> hold(b.mutex);
-      b.changed.wait(hold, [&] { return b.stopped || b.filled > batch; });
-      if (b.stopped) return false;
+bool encodeBatches(RowEncoder& encoder, int height, Pipeline& p) {
+  for (int batch = 0; batch * p.batchRows < height; ++batch) {
+    if (!p.progress.waitFor(Progress::kBlended, batch + 1)) return false;
+    if (!encoder.writeRows(p.rows(batch), p.stride, p.rowsIn(batch, height)).ok()) {
+      p.progress.stop();
+      return false;
     }
-    const auto slot = static_cast<std::size_t>(batch % kBatches);
-    const bool ok =
-        encoder.writeRows(b.rows[slot].bits(), b.rows[slot].stride(), b.counts[slot]).ok();
-    const std::lock_guard<std::mutex> hold(b.mutex);
-    if (!ok) b.stopped = true;
-    ++b.encoded;
-    b.changed.notify_all();
-    if (!ok) return false;
+    p.progress.finished(Progress::kEncoded);
   }
   return true;
+}
+
+// Frames the photo open in reader into encoder, the mask's rows kept from an earlier photo,
+// made and kept for the next ones, or only made; true when every row was encoded.
+bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSettings& settings,
+                 MaskBitmapCache& masks, bool& decodeFailed) {
+  const int width = reader.width(), height = reader.height();
+  bool claim = false;
+  std::shared_ptr<const KeptMaskRows> kept = masks.keptRows(width, height, claim);
+  std::shared_ptr<KeptMaskRows> keeping;
+  std::unique_ptr<Pipeline> made;
+  try {
+    if (claim) keeping = std::make_shared<KeptMaskRows>(width, height);
+    made = std::make_unique<Pipeline>(width, kept, keeping.get());
+  } catch (const std::bad_alloc&) {
+    if (claim) masks.dropClaim(width, height);
+    throw;
+  }
+  Pipeline& p = *made;
+  std::thread maskThread, decoder;
+  try {
+    if (!kept)
+      maskThread = std::thread([&] { makeMaskAndBlend(masks.picture(), height, settings, p); });
+    decoder = std::thread([&] { decode(reader, settings, p); });
+  } catch (...) {  // no thread to be had: the one started stops
+    p.progress.stop();
+    if (maskThread.joinable()) maskThread.join();
+    if (claim) masks.dropClaim(width, height);
+    throw;
+  }
+  const bool encoded = encodeBatches(encoder, height, p);
+  decoder.join();
+  if (maskThread.joinable()) maskThread.join();
+  decodeFailed = p.decodeFailed;
+  if (claim) {
+    if (encoded && !decodeFailed)
+      masks.keepRows(std::move(keeping));
+    else
+      masks.dropClaim(width, height);
+  }
+  return encoded && !decodeFailed;
 }
 
 }  // namespace
 
 std::optional<FrameFileResult> frameFileStreamed(const FrameFileJob& job,
                                                  const FrameFileSettings& settings,
-                                                 const Bitmap& maskPicture) noexcept {
+                                                 MaskBitmapCache& masks) noexcept {
   try {
-    if (!canStream(job, settings, maskPicture)) return std::nullopt;
+    if (!canStream(job, settings, masks.picture())) return std::nullopt;
     JpegRowReader reader;
     // A file this reader declines, or cannot read at all, goes the whole way, which gives the
     // program's own outcome for it.
@@ -177,17 +323,9 @@ std::optional<FrameFileResult> frameFileStreamed(const FrameFileJob& job,
     const auto encoder = makeRowEncoder(*saveFormatOf(job.output), settings.jpeg, info, file);
     if (!encoder) return std::nullopt;
 
-    Batches b;
-    for (int i = 0; i < kBatches; ++i) {
-      b.rows.emplace_back();
-      b.rows.back().reset(info.width, kBatchRows, 24);
-    }
-    b.counts.assign(kBatches, 0);
-    std::thread decoder([&] { decodeAndBlend(reader, maskPicture, settings, b); });
-    const bool encoded = encodeBatches(*encoder, info.height, b);
-    decoder.join();
-    if (b.decodeFailed)
-      return FrameFileResult{FrameOutcome::foFailed, loadFailureMessage(job.input)};
+    bool decodeFailed = false;
+    const bool encoded = runPipeline(reader, *encoder, settings, masks, decodeFailed);
+    if (decodeFailed) return FrameFileResult{FrameOutcome::foFailed, loadFailureMessage(job.input)};
     if (!encoded || !encoder->finish().ok() || !file.commit().ok()) return saveFailed;
     if (!metadata.empty() && formatCarriesMetadata(*saveFormatOf(job.output)) &&
         !embedIntoWrittenFile(job.output, metadata, info.width, info.height))

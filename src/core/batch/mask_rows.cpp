@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
+#include "bitmap/checked.h"
 #include "compose/pixel_blocks.h"
 #include "compose/resample.h"
 #include "compose/resample_passes.h"
@@ -313,6 +315,15 @@ MaskRows::~MaskRows() = default;
 
 const std::uint8_t* MaskRows::next() {
   return stages_.back()->next();
+}
+
+KeptMaskRows::KeptMaskRows(int width, int height)
+    : width_(width),
+      height_(height),
+      bytes_(
+          checkedMul(static_cast<std::size_t>(width), static_cast<std::size_t>(height)).value_or(0),
+          PixelBuffer::Fill::kAny) {
+  if (width > 0 && height > 0 && !bytes_.data()) throw std::bad_alloc();
 }
 
 }  // namespace vorlino

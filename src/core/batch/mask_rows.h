@@ -40,4 +40,25 @@ class MaskRows {
   std::vector<std::unique_ptr<Stage>> stages_;  // the last one gives the rows
 };
 
+// Every row of one mask, width bytes each, kept so that the next photos of the same size and
+// options read their mask instead of making it again: for a folder of one camera's photos, the
+// fit is made once. The bytes live in huge pages where they can, since faulting in small pages
+// costs about as much as making the rows.
+class KeptMaskRows {
+ public:
+  // The bytes are unspecified until written; std::bad_alloc when memory runs out.
+  KeptMaskRows(int width, int height);
+  int width() const { return width_; }
+  int height() const { return height_; }
+  std::uint8_t* row(int y) { return bytes_.data() + static_cast<std::size_t>(y) * width_; }
+  const std::uint8_t* row(int y) const {
+    return bytes_.data() + static_cast<std::size_t>(y) * width_;
+  }
+
+ private:
+  int width_;
+  int height_;
+  PixelBuffer bytes_;
+};
+
 }  // namespace vorlino
