@@ -5,11 +5,13 @@
 #include "app/error_report.h"
 #include "app/main_form.h"
 #include "app/qt_prompts.h"
+#include "bitmap/huge_page_heap.h"
 #include "imagefile/decoders.h"
 #include "prompts/prompts.h"
 #include "render/metafile_decoders.h"
 
 int main(int argc, char** argv) {
+  vorlino::restartWithHugePageHeap(argv);
   vorlino::TVorlinoApplication app(argc, argv);
   vorlino::SetUpApplication(vorlino::SystemUiLanguage());
   vorlino::QtPrompts qtPrompts;
