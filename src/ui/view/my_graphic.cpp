@@ -140,6 +140,12 @@ void TMyImage::SetShownBitmap(const vorlino::Bitmap* shown) {
   scrollBox_->viewport()->update();
 }
 
+void TMyImage::SetStandIn(const vorlino::Bitmap* standIn) {
+  if (standIn_ == standIn) return;
+  standIn_ = standIn;
+  scrollBox_->viewport()->update();
+}
+
 void TMyImage::SetTransparentDisplay(bool on) {
   if (transparentDisplay_ == on) return;
   transparentDisplay_ = on;
@@ -184,7 +190,8 @@ void TMyImage::paintClient(QPainter& painter, const QRect& client) {
   zoomer_.SetLeft(origin.x() + margin_);
   zoomer_.SetTop(origin.y() + margin_);
 
-  if (!transparentDisplay_ && !(shown_ != nullptr && shown_->Transparent)) {
+  const vorlino::Bitmap* over = standIn_ != nullptr ? standIn_ : shown_;
+  if (!transparentDisplay_ && !(over != nullptr && over->Transparent)) {
     drawSteps(painter, client);
     return;
   }
@@ -204,7 +211,8 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   zoomer_.SetBounds(client);
   const QRect imageRect = zoomer_.ImageRect();
 
-  const vorlino::Bitmap& drawn = shown_ != nullptr ? *shown_ : bitmap_;
+  const vorlino::Bitmap* over = standIn_ != nullptr ? standIn_ : shown_;
+  const vorlino::Bitmap& drawn = over != nullptr ? *over : bitmap_;
   // Key-colour and alpha-channel results alike show what lies behind them as squares.
   if (drawn.Transparent || drawn.bitsPerPixel() == 32) {
     if (checkerPattern_.isNull()) {
@@ -221,14 +229,14 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
     painter.setBrushOrigin(0, 0);
   }
 
-  if (shown_ == nullptr) {
+  if (over == nullptr) {
     // Colour management draws a converted copy of the same size; the layout stays the bitmap's.
     const vorlino::Bitmap& shown = display_.Shown(bitmap_);
     if (&shown != &bitmap_) zoomer_.SetBitmap(&shown);
     zoomer_.Draw(false);
     if (&shown != &bitmap_) zoomer_.SetBitmap(&bitmap_);
   } else {
-    drawShown(painter);
+    drawShown(painter, *over);
   }
 
   QRegion around(client.adjusted(-1, -1, 1, 1));
@@ -240,8 +248,7 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& client) {
   zoomer_.SetCanvas(nullptr);
 }
 
-void TMyImage::drawShown(QPainter& painter) {
-  const vorlino::Bitmap& shown = *shown_;
+void TMyImage::drawShown(QPainter& painter, const vorlino::Bitmap& shown) {
   if (shown.width() == bitmap_.width() && shown.height() == bitmap_.height()) {
     // Same size: drawn by the very steps that draw the working bitmap.
     zoomer_.SetBitmap(&shown);
