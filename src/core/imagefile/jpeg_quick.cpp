@@ -3,9 +3,11 @@
 #include "imagefile/jpeg_quick.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
+#include "imagefile/decoders.h"
 #include "imagefile/metadata.h"
 
 namespace vorlino {
@@ -69,9 +71,23 @@ CodecResult readJpegOutline(const std::string& fileName, JpegOutline& outline) n
     JpegOutline found;
     if (auto r = readJpegHeader(head.data(), head.size(), found.header); !r.ok()) return r;
     found.orientation = readPhotoMetadata(head.data(), head.size()).orientation();
-    outline = found;
+    found.preview = largestJpegPreview(head.data(), head.size());
+    outline = std::move(found);
     return CodecResult::success();
   });
+}
+
+bool decodeQuickPreview(const JpegOutline& outline, Bitmap& out) noexcept {
+  if (outline.preview.empty() || outline.header.width <= 0 || outline.header.height <= 0)
+    return false;
+  Bitmap preview;
+  ByteReader in(outline.preview.data(), outline.preview.size());
+  if (!readJpeg(in, preview, {}).ok()) return false;
+  const double pictureShape = static_cast<double>(outline.header.width) / outline.header.height;
+  const double previewShape = static_cast<double>(preview.width()) / preview.height();
+  if (std::abs(previewShape / pictureShape - 1.0) > 0.02) return false;
+  out.swap(preview);
+  return true;
 }
 
 int quickReduction(int width, int height) {

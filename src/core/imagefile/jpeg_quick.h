@@ -20,11 +20,14 @@ struct JpegHeader {
   bool progressive = false;
 };
 
-// The header of a JPEG file with its EXIF orientation (0 when none), read from the segments before
-// the first scan; the entropy-coded data is never read.
+// The header of a JPEG file with its EXIF orientation (0 when none) and embedded preview, read from
+// the segments before the first scan; the entropy-coded data is never read.
 struct JpegOutline {
   JpegHeader header;
   int orientation = 0;
+  // The largest JPEG preview in the EXIF block, as a JPEG file; empty when none. Stored as the
+  // picture is, before the orientation; it may be padded to another shape (see quickPreview).
+  std::vector<std::uint8_t> preview;
   // The size of the picture once turned upright (orientations 5 to 8 swap the sides).
   int uprightWidth() const;
   int uprightHeight() const;
@@ -44,6 +47,10 @@ CodecResult readJpegOutline(const std::string& fileName, JpegOutline& outline) n
 // read; a baseline file is read to its end. out is changed only on success.
 CodecResult readJpegReduced(const std::uint8_t* data, std::size_t size, int denom, Bitmap& out,
                             const DecodeLimits& limits = {}) noexcept;
+
+// Decodes the embedded preview of an outline when it has the picture's shape (within 2 %, as some
+// cameras pad thumbnails with black bands): 24-bit BGR, not turned upright. False otherwise.
+bool decodeQuickPreview(const JpegOutline& outline, Bitmap& out) noexcept;
 
 // The reduction for a first look at a width x height picture: the largest denom (8, 4, 2 or 1)
 // that keeps at least 512 pixels on the longer side, enough for a fitted view to look like the

@@ -79,14 +79,16 @@ bool TMainForm::StartQuickOpen(const std::string& fileName, bool remember) {
   ChooseInitialZoom();
   ResetView();
   UpdateCommands();
-  pictureLoader_->Start(fileName, quickReduction(header.width, header.height),
-                        outline.orientation);
+  pictureLoader_->Start(fileName, std::move(outline));
   return true;
 }
 
 void TMainForm::ShowEarlyPicture() {
-  if (!quickOpen_ || !pictureLoader_->TakeEarly(quickOpen_->early)) return;
-  imageView_->SetStandIn(&quickOpen_->early);
+  if (!quickOpen_) return;
+  // The view lets go of the picture being replaced (an embedded preview before the reduced one).
+  imageView_->SetStandIn(&quickOpen_->blank);
+  pictureLoader_->TakeEarly(quickOpen_->early);
+  imageView_->SetStandIn(quickOpen_->early.empty() ? &quickOpen_->blank : &quickOpen_->early);
 }
 
 bool TMainForm::AwaitFullPicture() {

@@ -12,8 +12,7 @@ namespace vorlino {
 
 struct TPictureLoader::Job {
   std::string fileName;
-  int denom = 8;
-  int orientation = 0;
+  JpegOutline outline;
   std::mutex mutex;
   std::condition_variable fullDone;
   bool early = false;  // a reduced picture is waiting to be taken
@@ -34,19 +33,32 @@ void waitWhileHeld() {
   gReleased.wait(lock, [] { return !gHold; });
 }
 
-void decodeReduced(TPictureLoader::Job& job) {
+void publishReduced(TPictureLoader::Job& job, Bitmap& picture,
+                    const std::function<void()>& announce) {
+  applyOrientation(picture, job.outline.orientation);
+  {
+    const std::lock_guard lock(job.mutex);
+    job.reduced.swap(picture);
+    job.early = true;
+  }
+  announce();
+}
+
+// The embedded preview costs a few milliseconds; the reduced decode reads the whole file.
+void decodeReduced(TPictureLoader::Job& job, const std::function<void()>& announce) {
+  Bitmap picture;
+  if (decodeQuickPreview(job.outline, picture)) publishReduced(job, picture, announce);
   PixelBuffer bytes;
   std::size_t size = 0;
   if (!readWholeFile(job.fileName, bytes, size)) return;
-  Bitmap picture;
-  if (!readJpegReduced(bytes.data(), size, job.denom, picture).ok()) return;
-  applyOrientation(picture, job.orientation);
-  const std::lock_guard lock(job.mutex);
-  job.reduced = std::move(picture);
-  job.early = true;
+  const JpegHeader& header = job.outline.header;
+  if (!readJpegReduced(bytes.data(), size, quickReduction(header.width, header.height), picture)
+           .ok())
+    return;
+  publishReduced(job, picture, announce);
 }
 
-void decodeFull(TPictureLoader::Job& job) {
+void decodeFull(TPictureLoader::Job& job, const std::function<void()>& announce) {
   TPictureLoader::Full outcome;
   outcome.result = decodeImageFile(job.fileName, outcome.picture, outcome.metadata);
   waitWhileHeld();
@@ -56,6 +68,7 @@ void decodeFull(TPictureLoader::Job& job) {
     job.full = true;
   }
   job.fullDone.notify_all();
+  announce();
 }
 
 }  // namespace
@@ -66,31 +79,33 @@ TPictureLoader::~TPictureLoader() {
   for (Worker& worker : workers_) worker.thread.join();
 }
 
-void TPictureLoader::Start(const std::string& fileName, int denom, int orientation) {
+void TPictureLoader::Start(const std::string& fileName, JpegOutline outline) {
   Cancel();
   JoinFinished();
   job_ = std::make_shared<Job>();
   job_->fileName = fileName;
-  job_->denom = denom;
-  job_->orientation = orientation;
+  job_->outline = std::move(outline);
   Launch(decodeFull, &TPictureLoader::fullArrived);
   Launch(decodeReduced, &TPictureLoader::earlyArrived);
 }
 
-void TPictureLoader::Launch(void (*work)(Job&), void (TPictureLoader::*arrived)()) {
+void TPictureLoader::Launch(void (*work)(Job&, const std::function<void()>& announce),
+                            void (TPictureLoader::*arrived)()) {
   auto finished = std::make_shared<std::atomic<bool>>(false);
   std::weak_ptr<Job> watched = job_;
   std::shared_ptr<Job> job = job_;
   std::thread thread([this, work, arrived, job, finished, watched] {
-    work(*job);
     // Told through the event loop, and only while this is still the current load.
-    QMetaObject::invokeMethod(
-        this,
-        [this, arrived, watched] {
-          const std::shared_ptr<Job> current = watched.lock();
-          if (current && current == job_) (this->*arrived)();
-        },
-        Qt::QueuedConnection);
+    const auto announce = [this, arrived, watched] {
+      QMetaObject::invokeMethod(
+          this,
+          [this, arrived, watched] {
+            const std::shared_ptr<Job> current = watched.lock();
+            if (current && current == job_) (this->*arrived)();
+          },
+          Qt::QueuedConnection);
+    };
+    work(*job, announce);
     finished->store(true);
   });
   workers_.push_back({std::move(thread), std::move(finished)});

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 
 #include "bitmap/bitmap.h"
 #include "imagefile/codec.h"
+#include "imagefile/jpeg_quick.h"
 #include "imagefile/metadata.h"
 
 namespace vorlino {
@@ -39,12 +41,13 @@ class TPictureLoader : public QObject {
   // Waits for the workers still running.
   ~TPictureLoader() override;
 
-  // Starts the two decodes of the JPEG fileName: the picture reduced 1/denom and turned by the
-  // EXIF orientation, and the whole file as decodeImageFile reads it.
-  void Start(const std::string& fileName, int denom, int orientation);
+  // Starts the two decodes of the JPEG fileName, whose outline was read: the reduced picture
+  // (the embedded preview first when it has the picture's shape, then the picture reduced by
+  // quickReduction), turned by the EXIF orientation; and the whole file as decodeImageFile reads it.
+  void Start(const std::string& fileName, JpegOutline outline);
   // A load is started and its full picture not yet taken.
   bool Active() const { return job_ != nullptr; }
-  // Hands over the reduced picture once earlyArrived has come (false when there is none).
+  // Hands over the newest reduced picture once earlyArrived has come (false when there is none).
   bool TakeEarly(vorlino::Bitmap& picture);
   // Blocks until the full decode ends and hands its outcome over; the load is then over.
   Full WaitFull();
@@ -65,7 +68,10 @@ class TPictureLoader : public QObject {
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> finished;
   };
-  void Launch(void (*work)(Job&), void (TPictureLoader::*arrived)());
+  // Runs work on a thread of its own; each call of the announce function it is given emits
+  // `arrived` through the event loop, while the job is still the current one.
+  void Launch(void (*work)(Job&, const std::function<void()>& announce),
+              void (TPictureLoader::*arrived)());
   void JoinFinished();
 
   std::shared_ptr<Job> job_;
