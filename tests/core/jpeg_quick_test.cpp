@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "exif_orientation.h"
 #include "imagefile/decoders.h"
 #include "imagefile/jpeg_quick.h"
 #include "imagefile/jpeg_writer.h"
@@ -38,19 +39,6 @@ Bytes encode(const Bitmap& picture, bool progressive) {
   options.progressive = progressive;
   EXPECT_TRUE(WriteJpeg(picture, out, options).ok());
   return out.bytes();
-}
-
-// An EXIF block holding only the Orientation tag, put right after SOI.
-Bytes withOrientation(const Bytes& jpeg, std::uint8_t orientation) {
-  const Bytes app1 = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,       // APP1, 34 bytes
-                      'I', 'I', 0x2A, 0, 8, 0, 0, 0,                          // TIFF header
-                      1, 0,                                                   // one entry
-                      0x12, 0x01, 3, 0, 1, 0, 0, 0, orientation, 0, 0, 0,     // Orientation
-                      0, 0, 0, 0};                                            // no next IFD
-  Bytes out(jpeg.begin(), jpeg.begin() + 2);
-  out.insert(out.end(), app1.begin(), app1.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-  return out;
 }
 
 // The mean absolute difference of two pictures of one size, per channel value.
@@ -94,10 +82,11 @@ TEST(JpegQuick, ReducedDecodesRoundSidesUpAndShowTheSamePicture) {
 
 TEST(JpegQuick, OutlineReadsSizeCodingAndOrientationFromTheHeadAlone) {
   test::ScratchFolder folder;
-  const Bytes baseline = withOrientation(encode(bands(64, 40), false), 6);
+  const Bytes baseline = test::withExifOrientation(encode(bands(64, 40), false), 6);
   // Cut inside the entropy-coded data: the head is whole, so the outline is read; the full
   // decode is what fails.
-  const Bytes cut(baseline.begin(), baseline.begin() + static_cast<std::ptrdiff_t>(baseline.size() * 2 / 3));
+  const Bytes cut(baseline.begin(),
+                  baseline.begin() + static_cast<std::ptrdiff_t>(baseline.size() * 2 / 3));
   test::writeFileBytes(folder / "cut.jpg", cut);
   JpegOutline outline;
   ASSERT_TRUE(readJpegOutline(folder.file("cut.jpg"), outline).ok());

@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "../core/exif_orientation.h"
 #include "../core/scripted_prompts.h"
 #include "app/main_form.h"
 #include "app/picture_loader.h"
@@ -26,7 +27,7 @@ constexpr int kWidth = 4000;  // 8.4 megapixels: a photo large enough to open in
 constexpr int kHeight = 2100;
 
 // Writes a kWidth x kHeight JPEG: dark on the left half, bright with a gradient on the right;
-// with orientation, an EXIF block holding that Orientation value; keepBytes cuts the file.
+// with orientation, an EXIF block holding that Orientation value; keepFraction cuts the file.
 QString WriteLargeJpeg(const QString& folder, const QString& name, int orientation = 0,
                        double keepFraction = 1.0) {
   Bitmap picture;
@@ -43,13 +44,8 @@ QString WriteLargeJpeg(const QString& folder, const QString& name, int orientati
   ByteWriter out;
   if (!WriteJpeg(picture, out, JpegOptions{}).ok()) qFatal("cannot write the test photo");
   std::vector<std::uint8_t> bytes = out.bytes();
-  if (orientation != 0) {
-    const std::vector<std::uint8_t> app1 = {
-        0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 0x2A, 0, 8, 0, 0, 0, 1, 0,
-        0x12, 0x01, 3,    0,    1,   0,   0,   0,   static_cast<std::uint8_t>(orientation),
-        0,    0,    0,    0,    0,   0,   0};
-    bytes.insert(bytes.begin() + 2, app1.begin(), app1.end());
-  }
+  if (orientation != 0)
+    bytes = test::withExifOrientation(bytes, static_cast<std::uint8_t>(orientation));
   bytes.resize(static_cast<std::size_t>(static_cast<double>(bytes.size()) * keepFraction));
   const QString path = QDir(folder).filePath(name);
   QFile file(path);
@@ -60,7 +56,8 @@ QString WriteLargeJpeg(const QString& folder, const QString& name, int orientati
 
 Bitmap PlainDecode(const QString& path) {
   Bitmap picture;
-  if (!decodeImageFile(path.toStdString(), picture).ok()) qFatal("cannot decode %s", qPrintable(path));
+  if (!decodeImageFile(path.toStdString(), picture).ok())
+    qFatal("cannot decode %s", qPrintable(path));
   picture.convertTo24();
   return picture;
 }

@@ -3,8 +3,9 @@
 // Supports: baseline, extended (16-bit quantisation tables), progressive and arithmetic-coded
 // JPEG with 8-bit samples; grey, YCbCr, RGB, CMYK and YCCK (Adobe's inverted CMYK included).
 // Decoded with the floating-point inverse DCT and block smoothing, no colour quantisation: at
-// full size, or reduced by libjpeg's scaled inverse DCT for a first look (see jpeg_quick.h). Grey, YCbCr and RGB come out as 24 bits; CMYK and YCCK are turned into RGB with
-// the naive formula (no colour profile). Not supported: 12-bit and lossless JPEG.
+// full size, or reduced by libjpeg's scaled inverse DCT for a first look (see jpeg_quick.h). Grey,
+// YCbCr and RGB come out as 24 bits; CMYK and YCCK are turned into RGB with the naive formula (no
+// colour profile). Not supported: 12-bit and lossless JPEG.
 //
 // A file that ends early fails: libjpeg only warns and pads the picture with grey, which would
 // hand on half a picture. Warnings are never printed.

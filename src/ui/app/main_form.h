@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
+#include "app/picture_loader.h"
 #include "bitmap/bitmap.h"
 #include "compose/mask_build.h"
-#include "app/picture_loader.h"
 #include "dialogs/redim.h"
 #include "history/undo.h"
 #include "imagefile/save_image.h"

@@ -140,8 +140,8 @@ void TMainForm::CancelQuickOpen() {
   RestorePreviousDocument();
 }
 
-void TMainForm::AdoptOpenedImage(const std::string& fileName, PhotoMetadata metadata,
-                                 bool remember, bool keepView) {
+void TMainForm::AdoptOpenedImage(const std::string& fileName, PhotoMetadata metadata, bool remember,
+                                 bool keepView) {
   documentMetadata_ = std::move(metadata);
   imageView_->SetColorProfile(documentMetadata_.iccProfile());
   DocumentChanging();

@@ -43,7 +43,8 @@ class TPictureLoader : public QObject {
 
   // Starts the two decodes of the JPEG fileName, whose outline was read: the reduced picture
   // (the embedded preview first when it has the picture's shape, then the picture reduced by
-  // quickReduction), turned by the EXIF orientation; and the whole file as decodeImageFile reads it.
+  // quickReduction), turned by the EXIF orientation; and the whole file as decodeImageFile reads
+  // it.
   void Start(const std::string& fileName, JpegOutline outline);
   // A load is started and its full picture not yet taken.
   bool Active() const { return job_ != nullptr; }
