@@ -25,6 +25,8 @@ namespace {
 
 constexpr int kWidth = 4000;  // 8.4 megapixels: a photo large enough to open in two steps
 constexpr int kHeight = 2100;
+// The reduced decode runs at a low priority: on a busy machine it may take a while.
+constexpr int kPatience = 60000;
 
 // Writes a kWidth x kHeight JPEG: dark on the left half, bright with a gradient on the right;
 // with orientation, an EXIF block holding that Orientation value; keepFraction cuts the file.
@@ -136,14 +138,14 @@ class TestQuickOpen : public QObject {
     QCOMPARE(status(form, 1), QStringLiteral("%1 x %2").arg(kWidth).arg(kHeight));
     QCOMPARE(status(form, 2), large_);
     QVERIFY(!child<QToolButton>(form, "BtnUndo")->isEnabled());
-    QTRY_VERIFY(EarlyPictureShown(form));
+    QTRY_VERIFY_WITH_TIMEOUT(EarlyPictureShown(form), kPatience);
     const Bitmap& early = *form.ImageView()->StandIn();
     QVERIFY(early.width() < kWidth / 2);
     QVERIFY(qAbs(early.width() * kHeight - early.height() * kWidth) <= kWidth);  // same shape
     QVERIFY(form.RecentFiles().isEmpty());
 
     held.release();
-    QTRY_VERIFY(!form.OpenPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!form.OpenPending(), kPatience);
     QCOMPARE(form.ImageView()->StandIn(), nullptr);
     QVERIFY(form.WorkingBitmap() == PlainDecode(large_));
     QCOMPARE(form.CurrentFileName(), large_);
@@ -168,7 +170,7 @@ class TestQuickOpen : public QObject {
     {
       HeldFullPictures held;
       open(form, script, large_);
-      QTRY_VERIFY(EarlyPictureShown(form));
+      QTRY_VERIFY_WITH_TIMEOUT(EarlyPictureShown(form), kPatience);
       held.release();
       // Issued before the full picture was announced: the command waits for it.
       QVERIFY(form.OpenPending());
@@ -207,7 +209,7 @@ class TestQuickOpen : public QObject {
 
     open(form, script, cut_);
     QVERIFY(form.OpenPending());
-    QTRY_VERIFY(!form.OpenPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!form.OpenPending(), kPatience);
     QCOMPARE(script.messages.size(), std::size_t{1});
     QCOMPARE(script.messages[0].text, loadFailureMessage(cut_.toStdString()));
     QVERIFY(form.WorkingBitmap() == previous);
@@ -242,7 +244,7 @@ class TestQuickOpen : public QObject {
       open(form, script, turned_);
       // Upright from the first moment: the quarter turn swaps the sides.
       QCOMPARE(status(form, 1), QStringLiteral("%1 x %2").arg(kHeight).arg(kWidth));
-      QTRY_VERIFY(EarlyPictureShown(form));
+      QTRY_VERIFY_WITH_TIMEOUT(EarlyPictureShown(form), kPatience);
       const Bitmap& early = *form.ImageView()->StandIn();
       QVERIFY(early.height() > early.width());
       // The file's left half is dark: turned clockwise it is the top half.
@@ -255,7 +257,7 @@ class TestQuickOpen : public QObject {
       QVERIFY(form.OpenPending());
       QCOMPARE(status(form, 1), QStringLiteral("%1 x %2").arg(kWidth).arg(kHeight));
     }
-    QTRY_VERIFY(!form.OpenPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!form.OpenPending(), kPatience);
     // Let the first open's late picture come through the event loop: it is dropped.
     QTest::qWait(200);
     QVERIFY(form.WorkingBitmap() == PlainDecode(large_));

@@ -1,5 +1,8 @@
 #include "app/picture_loader.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -24,6 +27,8 @@ struct TPictureLoader::Job {
 // The workers are plain functions of their job: a forgotten job lives on in them until they end.
 namespace {
 
+constexpr int kReducedNice = 10;
+
 std::mutex gHoldMutex;
 std::condition_variable gReleased;
 bool gHold = false;
@@ -44,10 +49,14 @@ void publishReduced(TPictureLoader::Job& job, Bitmap& picture,
   announce();
 }
 
-// The embedded preview costs a few milliseconds; the reduced decode reads the whole file.
+// The embedded preview costs a few milliseconds; the reduced decode reads the whole file, and
+// for a baseline file costs more than half the full decode. It runs at a low priority (nice 10):
+// on a processor the full decode and the window leave idle it goes at full speed; where it would
+// compete with them, it yields, the full picture comes first and the reduced one is dropped.
 void decodeReduced(TPictureLoader::Job& job, const std::function<void()>& announce) {
   Bitmap picture;
   if (decodeQuickPreview(job.outline, picture)) publishReduced(job, picture, announce);
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kReducedNice);
   PixelBuffer bytes;
   std::size_t size = 0;
   if (!readWholeFile(job.fileName, bytes, size)) return;
