@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace vorlino::test {
@@ -12,15 +11,12 @@ namespace vorlino::test {
 // Orientation (274, SHORT) = orientation.
 inline std::vector<std::uint8_t> withExifOrientation(const std::vector<std::uint8_t>& jpeg,
                                                      std::uint8_t orientation) {
-  std::string app1(
-      "\xFF\xE1\x00\x22"
-      "Exif\0\0"
-      "II*\0\x08\0\0\0"
-      "\x01\0"
-      "\x12\x01\x03\0\x01\0\0\0\x01\0\0\0"
-      "\0\0\0\0",
-      36);
-  app1[28] = static_cast<char>(orientation);
+  const std::vector<std::uint8_t> app1 = {
+      0xFF, 0xE1, 0,  34, 'E', 'x', 'i', 'f', 0,           0,        // marker, length, identifier
+      'I',  'I',  42, 0,  8,   0,   0,   0,                          // TIFF header, IFD at 8
+      1,    0,                                                       // one entry
+      0x12, 0x01, 3,  0,  1,   0,   0,   0,   orientation, 0, 0, 0,  // Orientation, one SHORT
+      0,    0,    0,  0};                                            // no next IFD
   std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
   out.insert(out.end(), app1.begin(), app1.end());
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());

@@ -23,21 +23,21 @@ using vorlino::test::WriteBmp;
 
 namespace {
 
-constexpr int kWidth = 4000;  // 8.4 megapixels: a photo large enough to open in two steps
-constexpr int kHeight = 2100;
+constexpr int kWidth = 4200;  // 12.6 megapixels: a photo large enough to open in two steps
+constexpr int kHeight = 3000;
 // The reduced decode runs at a low priority: on a busy machine it may take a while.
 constexpr int kPatience = 60000;
 
 // Writes a kWidth x kHeight JPEG: dark on the left half, bright with a gradient on the right;
 // with orientation, an EXIF block holding that Orientation value; keepFraction cuts the file.
 QString WriteLargeJpeg(const QString& folder, const QString& name, int orientation = 0,
-                       double keepFraction = 1.0) {
+                       double keepFraction = 1.0, int width = kWidth, int height = kHeight) {
   Bitmap picture;
-  picture.resetForOverwrite(kWidth, kHeight, 24);
-  for (int y = 0; y < kHeight; ++y) {
+  picture.resetForOverwrite(width, height, 24);
+  for (int y = 0; y < height; ++y) {
     std::uint8_t* row = picture.row(y);
-    for (int x = 0; x < kWidth; ++x) {
-      const bool dark = x < kWidth / 2;
+    for (int x = 0; x < width; ++x) {
+      const bool dark = x < width / 2;
       row[3 * x] = static_cast<std::uint8_t>(dark ? 20 : 200 + (y & 31));
       row[3 * x + 1] = static_cast<std::uint8_t>(dark ? 20 : 180 + (x & 63));
       row[3 * x + 2] = static_cast<std::uint8_t>(dark ? 30 : 220);
@@ -89,6 +89,7 @@ class TestQuickOpen : public QObject {
   QString turned_;  // EXIF orientation 6: shown a quarter turn clockwise
   QString cut_;     // the header whole, the data cut short
   QString small_;
+  QString smallJpeg_;  // just under the size that opens in two steps
   QString mask_;
 
   template <class T>
@@ -122,6 +123,7 @@ class TestQuickOpen : public QObject {
     turned_ = WriteLargeJpeg(dir_.path(), "tournee.jpg", 6);
     cut_ = WriteLargeJpeg(dir_.path(), "coupee.jpg", 0, 0.6);
     small_ = WriteBmp(dir_.path(), "petite.bmp", 300, 200, qRgb(10, 120, 240));
+    smallJpeg_ = WriteLargeJpeg(dir_.path(), "moyenne.jpg", 0, 1.0, 4000, 2990);
     mask_ = WriteBmp(dir_.path(), "masque.bmp", 40, 40, [](int x, int y) {
       return x < 20 && y < 10 ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
     });
@@ -131,6 +133,9 @@ class TestQuickOpen : public QObject {
     ScriptedPrompts script;
     TMainForm form(nullptr, programFolder("replace"));
     showForm(form);
+    open(form, script, smallJpeg_);
+    QVERIFY(!form.OpenPending());
+    QCOMPARE(form.WorkingBitmap().width(), 4000);
     HeldFullPictures held;
     open(form, script, large_);
     QVERIFY(form.OpenPending());
@@ -142,14 +147,14 @@ class TestQuickOpen : public QObject {
     const Bitmap& early = *form.ImageView()->StandIn();
     QVERIFY(early.width() < kWidth / 2);
     QVERIFY(qAbs(early.width() * kHeight - early.height() * kWidth) <= kWidth);  // same shape
-    QVERIFY(form.RecentFiles().isEmpty());
+    QCOMPARE(form.RecentFiles(), QStringList{smallJpeg_});
 
     held.release();
     QTRY_VERIFY_WITH_TIMEOUT(!form.OpenPending(), kPatience);
     QCOMPARE(form.ImageView()->StandIn(), nullptr);
     QVERIFY(form.WorkingBitmap() == PlainDecode(large_));
     QCOMPARE(form.CurrentFileName(), large_);
-    QCOMPARE(form.RecentFiles(), QStringList{large_});
+    QCOMPARE(form.RecentFiles(), (QStringList{large_, smallJpeg_}));
     QCOMPARE(form.ModificationCount(), 0);
     QVERIFY(script.messages.empty());
   }
