@@ -2,6 +2,7 @@
 // picture replaces it, commands issued meanwhile act on the full picture, a damaged file ends as a
 // failed open, a newer open wins, and the EXIF orientation holds for the reduced picture too.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -9,6 +10,7 @@
 
 #include "../core/exif_orientation.h"
 #include "../core/scripted_prompts.h"
+#include "app/live_preview.h"
 #include "app/main_form.h"
 #include "app/picture_loader.h"
 #include "compose/mask_build.h"
@@ -202,6 +204,31 @@ class TestQuickOpen : public QObject {
     }
     QVERIFY(PlainDecode(saved) == plain);
     QCOMPARE(form.ModificationCount(), 0);
+  }
+
+  void sidePanelChangedDuringTheDecodePreviewsTheFullPicture() {
+    ScriptedPrompts script;
+    TMainForm form(nullptr, programFolder("preview"));
+    showForm(form);
+    script.openReplies.push_back({true, mask_.toStdString(), false});
+    child<QToolButton>(form, "BtnParcourir")->click();
+    {
+      HeldFullPictures held;
+      open(form, script, large_);
+      QTest::mouseClick(child<QCheckBox>(form, "ChbFlou"), Qt::LeftButton);
+      // Nothing is framed from the picture that is not there yet.
+      QVERIFY(!form.LivePreview()->Current().has_value());
+      QVERIFY(form.OpenPending());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!form.OpenPending(), kPatience);
+    if (!form.LivePreviewEnabled()) return;
+    QTRY_VERIFY_WITH_TIMEOUT(form.LivePreview()->FullResult() != nullptr, kPatience);
+    Bitmap framed = PlainDecode(large_);
+    const std::optional<Bitmap> mask = BuildMaskBitmap(form.MaskPicture(), framed.width(),
+                                                       framed.height(), form.CurrentMaskOptions());
+    QVERIFY(mask.has_value());
+    ApplyMaskBitmap(framed, *mask, form.ResultFormat(), form.CurrentBlendOptions());
+    QVERIFY(*form.LivePreview()->FullResult() == framed);
   }
 
   void damagedLargeJpegEndsAsAFailedOpen() {
