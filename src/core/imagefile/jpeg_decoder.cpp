@@ -2,9 +2,10 @@
 //
 // Supports: baseline, extended (16-bit quantisation tables), progressive and arithmetic-coded
 // JPEG with 8-bit samples; grey, YCbCr, RGB, CMYK and YCCK (Adobe's inverted CMYK included).
-// Decoded at full size with the floating-point inverse DCT and block smoothing, no colour
-// quantisation. Grey, YCbCr and RGB come out as 24 bits; CMYK and YCCK are turned into RGB with
-// the naive formula (no colour profile). Not supported: 12-bit and lossless JPEG.
+// Decoded with the floating-point inverse DCT and block smoothing, no colour quantisation: at
+// full size, or reduced by libjpeg's scaled inverse DCT for a first look (see jpeg_quick.h). Grey,
+// YCbCr and RGB come out as 24 bits; CMYK and YCCK are turned into RGB with the naive formula (no
+// colour profile). Not supported: 12-bit and lossless JPEG.
 //
 // A file that ends early fails: libjpeg only warns and pads the picture with grey, which would
 // hand on half a picture. Warnings are never printed.
@@ -19,6 +20,7 @@
 #include "bitmap/checked.h"
 #include "imagefile/decoders.h"
 #include "imagefile/jpeg_errors.h"
+#include "imagefile/jpeg_quick.h"
 
 namespace vorlino {
 namespace {
@@ -37,6 +39,7 @@ struct JpegState {
   std::uint8_t* bits = nullptr;  // top row of the target bitmap
   std::size_t stride = 0;
   std::uint8_t* cmykRow = nullptr;  // one CMYK row, for okCmyk*
+  bool firstScanOnly = false;       // a progressive file stops after its first scan
 };
 
 // a * b / 255, rounded: the usual byte multiply used to turn CMYK into RGB.
@@ -69,9 +72,8 @@ void stepSizeOutput(JpegState& s) {
   jpeg_calc_output_dimensions(&s.cinfo);
 }
 
-void stepDecode(JpegState& s) {
+void readOutputRows(JpegState& s) {
   jpeg_decompress_struct& c = s.cinfo;
-  jpeg_start_decompress(&c);
   while (c.output_scanline < c.output_height) {
     std::uint8_t* dst = s.bits + s.stride * c.output_scanline;
     const bool cmyk = s.kind != OutputKind::okBgr;
@@ -83,6 +85,22 @@ void stepDecode(JpegState& s) {
     }
     if (cmyk) cmykToBgr(s.cmykRow, dst, c.output_width, s.kind == OutputKind::okCmykAdobe);
   }
+}
+
+void stepDecode(JpegState& s) {
+  jpeg_decompress_struct& c = s.cinfo;
+  if (s.firstScanOnly && jpeg_has_multiple_scans(&c)) {
+    // Buffered-image mode shows the coefficients of the first scan alone: the picture as a
+    // progressive file's first pass has it. The rest of the file is never read.
+    c.buffered_image = TRUE;
+    jpeg_start_decompress(&c);
+    jpeg_start_output(&c, 1);
+    readOutputRows(s);
+    jpeg_finish_output(&c);
+    return;
+  }
+  jpeg_start_decompress(&c);
+  readOutputRows(s);
   jpeg_finish_decompress(&c);
 }
 
@@ -124,59 +142,91 @@ class JpegSession {
   JpegState s_{};
 };
 
+// The whole-picture decode at 1/denom of the size (sides rounded up, as libjpeg scales).
+CodecResult decodeJpeg(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
+                       int denom, bool firstScanOnly, Bitmap& out) {
+  if (size == 0) return CodecResult::fail(CodecError::ceDamaged, "empty file");
+  JpegSession session(data, size);
+  JpegState& s = session.state();
+  if (!guardedJpeg(s, stepReadHeader)) return session.failure();
+
+  jpeg_decompress_struct& c = s.cinfo;
+  CodecResult sized = checkDimensions(c.image_width, c.image_height, limits);
+  if (!sized.ok()) return sized;
+  switch (c.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB:
+      c.out_color_space = JCS_EXT_BGR;
+      s.kind = OutputKind::okBgr;
+      break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      c.out_color_space = JCS_CMYK;
+      s.kind = c.saw_Adobe_marker ? OutputKind::okCmykAdobe : OutputKind::okCmykPlain;
+      break;
+    default:
+      return CodecResult::fail(CodecError::ceUnsupported, "colour space");
+  }
+  c.dct_method = JDCT_FLOAT;
+  c.do_block_smoothing = TRUE;
+  c.quantize_colors = FALSE;
+  c.scale_num = 1;
+  c.scale_denom = static_cast<unsigned>(denom);
+  s.firstScanOnly = firstScanOnly;
+
+  if (!guardedJpeg(s, stepSizeOutput)) return session.failure();
+  const int components = s.kind == OutputKind::okBgr ? 3 : 4;
+  const auto scaled = [denom](JDIMENSION side) { return (side + denom - 1) / denom; };
+  if (c.output_width != scaled(c.image_width) || c.output_height != scaled(c.image_height) ||
+      c.output_components != components)
+    return CodecResult::fail(CodecError::ceDamaged, "unexpected output shape");
+
+  Bitmap picture;
+  picture.resetForOverwrite(static_cast<int>(c.output_width), static_cast<int>(c.output_height),
+                            24);
+  std::vector<std::uint8_t> cmykRow;
+  if (s.kind != OutputKind::okBgr) {
+    auto bytes = checkedMul(c.output_width, 4);
+    if (!bytes) return CodecResult::fail(CodecError::ceTooLarge, "row too wide");
+    cmykRow.resize(*bytes);
+    s.cmykRow = cmykRow.data();
+  }
+  s.bits = picture.bits();
+  s.stride = picture.stride();
+  if (!guardedJpeg(s, stepDecode)) return session.failure();
+  out = std::move(picture);
+  return CodecResult::success();
+}
+
 }  // namespace
 
 CodecResult readJpeg(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept {
+  return runCodec(
+      [&]() -> CodecResult { return decodeJpeg(in.data(), in.size(), limits, 1, false, out); });
+}
+
+CodecResult readJpegReduced(const std::uint8_t* data, std::size_t size, int denom, Bitmap& out,
+                            const DecodeLimits& limits) noexcept {
+  if (denom != 1 && denom != 2 && denom != 4 && denom != 8)
+    return CodecResult::fail(CodecError::ceUnsupported, "scale");
+  return runCodec(
+      [&]() -> CodecResult { return decodeJpeg(data, size, limits, denom, true, out); });
+}
+
+CodecResult readJpegHeader(const std::uint8_t* data, std::size_t size,
+                           JpegHeader& header) noexcept {
   return runCodec([&]() -> CodecResult {
-    if (in.size() == 0) return CodecResult::fail(CodecError::ceDamaged, "empty file");
-    JpegSession session(in.data(), in.size());
+    if (size == 0) return CodecResult::fail(CodecError::ceDamaged, "empty file");
+    JpegSession session(data, size);
     JpegState& s = session.state();
     if (!guardedJpeg(s, stepReadHeader)) return session.failure();
-
-    jpeg_decompress_struct& c = s.cinfo;
-    CodecResult sized = checkDimensions(c.image_width, c.image_height, limits);
-    if (!sized.ok()) return sized;
-    switch (c.jpeg_color_space) {
-      case JCS_GRAYSCALE:
-      case JCS_YCbCr:
-      case JCS_RGB:
-        c.out_color_space = JCS_EXT_BGR;
-        s.kind = OutputKind::okBgr;
-        break;
-      case JCS_CMYK:
-      case JCS_YCCK:
-        c.out_color_space = JCS_CMYK;
-        s.kind = c.saw_Adobe_marker ? OutputKind::okCmykAdobe : OutputKind::okCmykPlain;
-        break;
-      default:
-        return CodecResult::fail(CodecError::ceUnsupported, "colour space");
-    }
-    c.dct_method = JDCT_FLOAT;
-    c.do_block_smoothing = TRUE;
-    c.quantize_colors = FALSE;
-    c.scale_num = 1;
-    c.scale_denom = 1;
-
-    if (!guardedJpeg(s, stepSizeOutput)) return session.failure();
-    const int components = s.kind == OutputKind::okBgr ? 3 : 4;
-    if (c.output_width != c.image_width || c.output_height != c.image_height ||
-        c.output_components != components)
-      return CodecResult::fail(CodecError::ceDamaged, "unexpected output shape");
-
-    Bitmap picture;
-    picture.resetForOverwrite(static_cast<int>(c.image_width), static_cast<int>(c.image_height),
-                              24);
-    std::vector<std::uint8_t> cmykRow;
-    if (s.kind != OutputKind::okBgr) {
-      auto bytes = checkedMul(c.image_width, 4);
-      if (!bytes) return CodecResult::fail(CodecError::ceTooLarge, "row too wide");
-      cmykRow.resize(*bytes);
-      s.cmykRow = cmykRow.data();
-    }
-    s.bits = picture.bits();
-    s.stride = picture.stride();
-    if (!guardedJpeg(s, stepDecode)) return session.failure();
-    out = std::move(picture);
+    const jpeg_decompress_struct& c = s.cinfo;
+    if (c.image_width == 0 || c.image_height == 0)
+      return CodecResult::fail(CodecError::ceDamaged, "zero size");
+    header.width = static_cast<int>(c.image_width);
+    header.height = static_cast<int>(c.image_height);
+    header.progressive = c.progressive_mode != 0;
     return CodecResult::success();
   });
 }

@@ -17,29 +17,6 @@ namespace {
 bool gReportFailures = true;
 bool gPreview = false;
 
-// The whole file in memory; false when it cannot be opened or read, or is not a regular file.
-// A PixelBuffer rather than a vector: no zero fill, and huge pages for a large file.
-bool readWholeFile(const std::string& name, PixelBuffer& bytes, std::size_t& size) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  size = static_cast<std::size_t>(st.st_size);
-  bytes = PixelBuffer(size, PixelBuffer::Fill::kAny);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, bytes.data() + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;  // an error, or the file shrank while being read
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Draws a decoded icon or metafile onto a white picture of its size: alpha (32 bits) is blended
 // over white, palettes are resolved.
 void renderOnWhite(Bitmap& pic) {
@@ -62,6 +39,27 @@ void renderOnWhite(Bitmap& pic) {
 }
 
 }  // namespace
+
+bool readWholeFile(const std::string& name, PixelBuffer& bytes, std::size_t& size) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = static_cast<std::size_t>(st.st_size);
+  bytes = PixelBuffer(size, PixelBuffer::Fill::kAny);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, bytes.data() + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // an error, or the file shrank while being read
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 std::string loadFailureMessage(const std::string& fileName) {
   return "Impossible d'ouvrir l'image dans le fichier \"" + fileName + "\"";
@@ -116,19 +114,22 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetad
   });
 }
 
+bool chooseImageFile(std::string& fileName, const std::string& folder) {
+  OpenImageRequest request;
+  request.filter = fileFormats().openFilter();
+  request.folder = folder;
+  request.preview = gPreview;
+  const OpenImageReply reply = prompts().openImage(request);
+  gPreview = reply.preview;
+  if (!reply.accepted || reply.fileName.empty()) return false;
+  fileName = reply.fileName;
+  return true;
+}
+
 int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder,
                   PhotoMetadata* metadata) noexcept {
   try {
-    if (fileName.empty()) {
-      OpenImageRequest request;
-      request.filter = fileFormats().openFilter();
-      request.folder = folder;
-      request.preview = gPreview;
-      const OpenImageReply reply = prompts().openImage(request);
-      if (reply.accepted) fileName = reply.fileName;
-      gPreview = reply.preview;
-    }
-    if (fileName.empty()) return 0;
+    if (fileName.empty() && !chooseImageFile(fileName, folder)) return 0;
     PhotoMetadata found;
     if (decodeImageFile(fileName, target, found).ok()) {
       if (metadata) *metadata = std::move(found);

@@ -20,6 +20,14 @@ namespace vorlino {
 int LoadImageFile(std::string& fileName, Bitmap& target, const std::string& folder,
                   PhotoMetadata* metadata = nullptr) noexcept;
 
+// Shows the picture open dialog (initial folder `folder` when not empty): true with the chosen
+// name in fileName, false when cancelled (fileName unchanged). The dialog's preview choice is kept.
+bool chooseImageFile(std::string& fileName, const std::string& folder);
+
+// The whole file in memory; false when it cannot be opened or read, or is not a regular file.
+// A PixelBuffer rather than a vector: no zero fill, and huge pages for a large file.
+bool readWholeFile(const std::string& name, PixelBuffer& bytes, std::size_t& size);
+
 // Reads and decodes a file by its extension into out (only on success): what LoadImageFile does
 // after the dialog, without any message. Icons and metafiles come out drawn onto white, 24 bits.
 // The picture is turned upright by the file's EXIF Orientation (see orientationAppliesTo).

@@ -189,6 +189,27 @@ PhotoMetadata readPhotoMetadata(const std::uint8_t* data, std::size_t size) noex
   return result;
 }
 
+std::vector<std::uint8_t> largestJpegPreview(const std::uint8_t* data, std::size_t size) noexcept {
+  try {
+    prepareExiv2();
+    if (data == nullptr || size == 0 || size > static_cast<std::size_t>(LONG_MAX)) return {};
+    auto image = Exiv2::ImageFactory::open(data, static_cast<long>(size));
+    if (!image.get()) return {};
+    image->readMetadata();
+    Exiv2::PreviewManager previews(*image);
+    const Exiv2::PreviewPropertiesList list = previews.getPreviewProperties();
+    // The list goes from the smallest preview to the largest.
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+      if (it->mimeType_ != "image/jpeg") continue;
+      const Exiv2::PreviewImage preview = previews.getPreviewImage(*it);
+      return std::vector<std::uint8_t>(preview.pData(), preview.pData() + preview.size());
+    }
+  } catch (...) {
+    // Damaged metadata: no preview, the picture itself still decodes.
+  }
+  return {};
+}
+
 namespace {
 
 // Exiv2 writes the tags into an in-memory copy of the file and hands back the whole new file.

@@ -50,6 +50,11 @@ class PhotoMetadata {
 // thumbnail are left out, as they describe the file rather than the photo.
 PhotoMetadata readPhotoMetadata(const std::uint8_t* data, std::size_t size) noexcept;
 
+// The largest JPEG preview embedded in the metadata of a picture file held in memory (the EXIF
+// thumbnail, or a larger preview some cameras add), as the JPEG file it is; empty when there is
+// none or the metadata is damaged. For a JPEG, the head of the file up to its first scan is enough.
+std::vector<std::uint8_t> largestJpegPreview(const std::uint8_t* data, std::size_t size) noexcept;
+
 // Whether files with this lower-case extension may carry photo metadata worth reading (JPEG, TIFF,
 // PNG, Photoshop, WebP, HEIF, AVIF, JPEG XL): the loader asks Exiv2 about no other file.
 bool mayCarryMetadata(const std::string& extension);

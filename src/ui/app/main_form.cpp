@@ -121,6 +121,8 @@ TMainForm::TMainForm(QWidget* parent, const QString& programFolder)
 }
 
 TMainForm::~TMainForm() {
+  // A photo still opening is dropped; its workers end with the loader.
+  CancelQuickOpen();
   // Its workers stop before the view it shows into goes; its state is saved below.
   livePreviewSetting_ = livePreview_->Enabled();
   delete livePreview_;

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/picture_loader.h"
 #include "bitmap/bitmap.h"
 #include "compose/mask_build.h"
 #include "dialogs/redim.h"
@@ -76,6 +78,13 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
 
   // ---- documents and the mask ----
   void OpenImage(const QString& fileName, bool remember);
+  // A large JPEG is opening: its reduced picture stands in the view while the full picture is
+  // decoded, and the previous document waits to come back should the decode fail.
+  bool OpenPending() const { return quickOpen_.has_value(); }
+  // Commands that read the working bitmap call this first: with an open pending, it waits for the
+  // full picture under the busy cursor and ends the open. False when that open failed (its message
+  // shown, the previous document back): the command then does not run.
+  bool AwaitFullPicture();
   void LoadMask(const QString& fileName);
   void LayoutMaskPreview();
   // The side panel's settings as "Appliquer le masque" reads them.
@@ -118,8 +127,9 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
 
   // ---- state, for the other commands ----
   TMyImage* ImageView() const { return imageView_; }
-  // True while work started by a command goes on in the background (the history's packing).
-  bool BackgroundWorkPending() const { return history_.Packing(); }
+  // True while work started by a command goes on in the background (the history's packing, the
+  // full decode of a photo opening in two steps).
+  bool BackgroundWorkPending() const { return history_.Packing() || quickOpen_.has_value(); }
   TMaskGallery* MaskGallery() const { return maskGallery_; }
   TUndoList& History() { return history_; }
   const vorlino::Bitmap& MaskPicture() const { return maskPicture_; }
@@ -198,6 +208,20 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   template <class Sender, class Signal>
   void Bind(Sender* sender, Signal signal, void (TMainForm::*handler)());
   void AddRecentFile(const QString& fileName);
+  // ---- opening in two steps (main_form_open.cpp) ----
+  // Starts the two-step open when fileName is a JPEG large enough to be worth it; false otherwise
+  // (the file is then opened in one step, as any other).
+  bool StartQuickOpen(const std::string& fileName, bool remember);
+  void ShowEarlyPicture();
+  // Ends the pending open with the full decode's outcome: the document on success; on failure the
+  // previous document back and the failure message. Returns whether it succeeded.
+  bool FinishQuickOpen(TPictureLoader::Full full);
+  // Gives the view and the status back to the document that was there before the pending open.
+  void RestorePreviousDocument();
+  void CancelQuickOpen();
+  // What every successful open does once the working bitmap holds the new picture.
+  void AdoptOpenedImage(const std::string& fileName, PhotoMetadata metadata, bool remember,
+                        bool keepView);
   void ReplayMask(const Settings& settings);
   void SetStatusPanel(int index, const QString& text);
 
@@ -292,6 +316,22 @@ class TMainForm : public QMainWindow, public TRedimHost, public TPrintHost {
   TJPGCompressForm* jpgCompressForm_ = nullptr;
   TRedimForm* redimForm_ = nullptr;
   TBatchForm* batchForm_ = nullptr;  // created at first use, kept for the session's choices
+
+  // A large JPEG opening in two steps. The working bitmap meanwhile is an unfilled block of the
+  // photo's size, for the layout and the status bar only: the view draws the stand-in over it,
+  // and no command reads it (they call AwaitFullPicture first).
+  struct QuickOpen {
+    std::string fileName;
+    bool remember = false;
+    vorlino::Bitmap blank;  // shown until the reduced picture comes
+    vorlino::Bitmap early;
+    vorlino::Bitmap previous;  // the previous document's working bitmap
+    int previousZoom = 0;
+    QPoint previousScroll;
+    bool previewWanted = false;  // the side panel changed meanwhile
+  };
+  std::optional<QuickOpen> quickOpen_;
+  TPictureLoader* pictureLoader_ = nullptr;
 };
 
 // The busy state for the time of a scope: entered at construction, left however the scope ends.

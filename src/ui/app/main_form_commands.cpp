@@ -100,11 +100,12 @@ void TMainForm::UpdateCommands() {
        {MenuActionRedim, MenuFichierEnregistrer, MenuFichierImprimer, MenuEditionCopier}) {
     a->setEnabled(hasImage);
   }
-  const TUndoItem* current = history_.Current();
+  // The history is the previous document's until a pending open ends.
+  const TUndoItem* current = quickOpen_ ? nullptr : history_.Current();
   BtnUndo->setEnabled(current != nullptr);
   BtnUndo->setToolTip(current != nullptr ? tr("Annuler %1").arg(TranslatedCoreText(current->Name()))
                                          : tr("Annuler"));
-  const TUndoItem* next = history_.Next();
+  const TUndoItem* next = quickOpen_ ? nullptr : history_.Next();
   BtnRedo->setEnabled(next != nullptr);
   BtnRedo->setToolTip(next != nullptr ? tr("Refaire %1").arg(TranslatedCoreText(next->Name()))
                                       : tr("Refaire"));
@@ -117,7 +118,9 @@ void TMainForm::SetResultTransparent(bool flag) {
 }
 
 bool TMainForm::ConfirmDiscard() {
-  if (modificationCount_ <= 0) return true;
+  // A photo still opening has not been modified; the question about the previous one was asked
+  // when its open began.
+  if (modificationCount_ <= 0 || quickOpen_) return true;
   const MessageResult answer = prompts().message(
       MessageKind::mkConfirmation, "Confirmation",
       tr("Voulez-vous enregistrer les modifications avant de quitter ?").toStdString(),
@@ -133,24 +136,13 @@ bool TMainForm::ConfirmDiscard() {
 void TMainForm::OpenImage(const QString& fileName, bool remember) {
   if (!ConfirmDiscard()) return;
   std::string name = fileName.toStdString();
+  if (name.empty() && !chooseImageFile(name, openFolder_.toStdString())) return;
+  // A newer open replaces one still decoding, which ends as if it had never started.
+  CancelQuickOpen();
+  if (StartQuickOpen(name, remember)) return;
   PhotoMetadata metadata;
   if (LoadImageFile(name, WorkingBitmap(), openFolder_.toStdString(), &metadata) <= 0) return;
-  documentMetadata_ = std::move(metadata);
-  imageView_->SetColorProfile(documentMetadata_.iccProfile());
-  DocumentChanging();
-  history_.Clear();
-  modificationCount_ = 0;
-  WorkingBitmap().convertTo24();
-  SetResultTransparent(false);
-  imageView_->BitmapChanged();
-  currentFileName_ = QString::fromStdString(name);
-  if (remember) {
-    openFolder_ = FolderPart(currentFileName_);
-    AddRecentFile(currentFileName_);
-  }
-  ChooseInitialZoom();
-  ResetView();
-  UpdateCommands();
+  AdoptOpenedImage(name, std::move(metadata), remember, false);
 }
 
 void TMainForm::MenuFichierOuvrirClick() {
@@ -203,7 +195,7 @@ void TMainForm::ReportError(std::exception_ptr error) {
 // ---- undo and redo ---------------------------------------------------------------------------
 
 void TMainForm::BtnUndoClick() {
-  if (history_.Current() == nullptr) return;
+  if (!AwaitFullPicture() || history_.Current() == nullptr) return;
   const TBusyState busy(*this);
   DocumentChanging();
   history_.Undo();
@@ -216,7 +208,7 @@ void TMainForm::BtnUndoClick() {
 }
 
 void TMainForm::BtnRedoClick() {
-  if (history_.Next() == nullptr) return;
+  if (!AwaitFullPicture() || history_.Next() == nullptr) return;
   const TBusyState busy(*this);
   DocumentChanging();
   history_.Redo();
@@ -265,7 +257,7 @@ void TMainForm::ResetView() {
 void TMainForm::UpdateStatus() {
   const Bitmap& image = WorkingBitmap();
   SetStatusPanel(1, QString::asprintf("%d x %d", image.width(), image.height()));
-  SetStatusPanel(2, currentFileName_);
+  SetStatusPanel(2, quickOpen_ ? QString::fromStdString(quickOpen_->fileName) : currentFileName_);
   if (CmbZoom->currentIndex() == 0) {
     CmbZoom->setItemText(
         0, QString::number(roundHalfEven(imageView_->GetZoom() * 100)) + QLatin1Char('%'));

@@ -77,6 +77,7 @@ void TMainForm::MenuFichierEnregistrerClick() {
 }
 
 int TMainForm::SaveDocument() {
+  if (!AwaitFullPicture()) return 0;
   const TBusyState busy(*this);
   if (saveFolder_.isEmpty()) {
     // An installed copy saves beside the photo rather than in a start folder of its own choosing.
@@ -128,11 +129,12 @@ void TMainForm::AskJpegOptions(SaveEncoder& encoder, bool& accept) {
 // ---- clipboard ---------------------------------------------------------------------------------
 
 void TMainForm::MenuEditionCopierClick() {
-  if (WorkingBitmap().empty()) return;
+  if (!AwaitFullPicture() || WorkingBitmap().empty()) return;
   QApplication::clipboard()->setImage(BitmapToClipboardImage(WorkingBitmap()));
 }
 
 void TMainForm::MenuEditionCollerClick() {
+  if (!AwaitFullPicture()) return;
   // Read before the question: a clipboard without a picture leaves the document alone.
   if (!QApplication::clipboard()->mimeData() || !QApplication::clipboard()->mimeData()->hasImage())
     return;
@@ -156,7 +158,7 @@ void TMainForm::MenuEditionCollerClick() {
 // ---- dialogs -----------------------------------------------------------------------------------
 
 void TMainForm::MenuActionRedimClick() {
-  if (WorkingBitmap().empty()) return;
+  if (!AwaitFullPicture() || WorkingBitmap().empty()) return;
   // The dialog records the snapshot, resizes through this window and resets the view itself.
   ExecModal(*redimForm_);
   history_.Settle();
@@ -165,6 +167,7 @@ void TMainForm::MenuActionRedimClick() {
 }
 
 void TMainForm::MenuFichierImprimerClick() {
+  if (!AwaitFullPicture()) return;
   vorlino::MenuFichierImprimerClick(*imprForm_, *annulerForm_);
 }
 

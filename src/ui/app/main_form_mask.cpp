@@ -104,6 +104,7 @@ void TMainForm::ApplyMask() {
 }
 
 void TMainForm::MenuActionMasqueClick() {
+  if (!AwaitFullPicture()) return;
   try {
     ApplyMask();
   } catch (...) {
@@ -116,7 +117,7 @@ void TMainForm::MenuActionMasqueClick() {
 }
 
 void TMainForm::MenuActionDossierClick() {
-  if (maskPicture_.empty()) return;
+  if (!AwaitFullPicture() || maskPicture_.empty()) return;
   // The JPEG question is the window's own dialog: the choices made there are proposed again.
   if (batchForm_ == nullptr) batchForm_ = new TBatchForm(this, jpgCompressForm_);
   batchForm_->Execute(maskPicture_,

@@ -113,11 +113,16 @@ void TMainForm::SidePanelChanged(bool maskChanged) {
   if (maskChanged || !previewMask_) previewMask_ = std::make_shared<const Bitmap>(maskPicture_);
   hoverMask_.reset();
   if (!livePreview_->Enabled()) return;
+  // The preview frames the full picture: with a photo still opening, it comes once it is there.
+  if (quickOpen_) {
+    quickOpen_->previewWanted = true;
+    return;
+  }
   livePreview_->Request({previewMask_, CurrentMaskOptions(), CurrentBlendOptions()});
 }
 
 void TMainForm::previewMaskFile(const QString& path) {
-  if (!LivePreviewEnabled() || WorkingBitmap().empty()) return;
+  if (!LivePreviewEnabled() || quickOpen_ || WorkingBitmap().empty()) return;
   std::optional<Bitmap> picture = prepareMaskPicture(path.toStdString(), false, 0);
   if (!picture) return;
   if (!hoverMask_) hoverWasShown_ = livePreview_->Current().has_value();
@@ -137,7 +142,7 @@ void TMainForm::endMaskHover() {
 }
 
 void TMainForm::BeginBeforeAfter() {
-  if (livePreview_ == nullptr || livePreview_->Comparing()) return;
+  if (livePreview_ == nullptr || livePreview_->Comparing() || quickOpen_) return;
   if (livePreview_->Shown()) {
     livePreview_->BeginCompare(nullptr);  // the working bitmap, without the preview
     return;

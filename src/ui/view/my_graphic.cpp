@@ -171,6 +171,12 @@ void TMyImage::SetShownBitmap(const vorlino::Bitmap* shown) {
   scrollBox_->viewport()->update();
 }
 
+void TMyImage::SetStandIn(const vorlino::Bitmap* standIn) {
+  if (standIn_ == standIn) return;
+  standIn_ = standIn;
+  scrollBox_->viewport()->update();
+}
+
 void TMyImage::SetTransparentDisplay(bool on) {
   if (transparentDisplay_ == on) return;
   transparentDisplay_ = on;
@@ -224,7 +230,8 @@ void TMyImage::paintClient(QPainter& painter, const QRect& client) {
   zoomer_.SetLeft(roundHalfEven((origin.x() + margin_) * ratio));
   zoomer_.SetTop(roundHalfEven((origin.y() + margin_) * ratio));
 
-  if (!transparentDisplay_ && !(shown_ != nullptr && shown_->Transparent)) {
+  const vorlino::Bitmap* over = standIn_ != nullptr ? standIn_ : shown_;
+  if (!transparentDisplay_ && !(over != nullptr && over->Transparent)) {
     drawSteps(painter, client);
     return;
   }
@@ -250,7 +257,8 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& logicalClient) {
   zoomer_.SetBounds(client);
   const QRect imageRect = zoomer_.ImageRect();
 
-  const vorlino::Bitmap& drawn = shown_ != nullptr ? *shown_ : bitmap_;
+  const vorlino::Bitmap* over = standIn_ != nullptr ? standIn_ : shown_;
+  const vorlino::Bitmap& drawn = over != nullptr ? *over : bitmap_;
   // Key-colour and alpha-channel results alike show what lies behind them as squares.
   if (drawn.Transparent || drawn.bitsPerPixel() == 32) {
     // The squares keep their logical size and fall on whole device pixels.
@@ -263,14 +271,14 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& logicalClient) {
     painter.setBrushOrigin(0, 0);
   }
 
-  if (shown_ == nullptr) {
+  if (over == nullptr) {
     // Colour management draws a converted copy of the same size; the layout stays the bitmap's.
     const vorlino::Bitmap& shown = display_.Shown(bitmap_);
     if (&shown != &bitmap_) zoomer_.SetBitmap(&shown);
     zoomer_.Draw(false);
     if (&shown != &bitmap_) zoomer_.SetBitmap(&bitmap_);
   } else {
-    drawShown(painter);
+    drawShown(painter, *over);
   }
 
   QRegion around(client.adjusted(-1, -1, 1, 1));
@@ -283,8 +291,7 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& logicalClient) {
   zoomer_.SetCanvas(nullptr);
 }
 
-void TMyImage::drawShown(QPainter& painter) {
-  const vorlino::Bitmap& shown = *shown_;
+void TMyImage::drawShown(QPainter& painter, const vorlino::Bitmap& shown) {
   if (shown.width() == bitmap_.width() && shown.height() == bitmap_.height()) {
     // Same size: drawn by the very steps that draw the working bitmap.
     zoomer_.SetBitmap(&shown);

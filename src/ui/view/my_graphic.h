@@ -86,6 +86,11 @@ class TMyImage : public QFrame {
   // nullptr shows the working bitmap again. The view does not own it: reset it before it goes.
   void SetShownBitmap(const vorlino::Bitmap* shown);
   const vorlino::Bitmap* ShownBitmap() const { return shown_; }
+  // A stand-in drawn as SetShownBitmap draws, over both the working bitmap and any shown bitmap,
+  // while the working bitmap holds no picture yet (a large photo still decoding). nullptr ends it.
+  // The view does not own it.
+  void SetStandIn(const vorlino::Bitmap* standIn);
+  const vorlino::Bitmap* StandIn() const { return standIn_; }
 
   // Explicit zoom in device pixels per bitmap pixel (a value <= 0 means 1).
   void SetZoom(double zoom);
@@ -122,12 +127,13 @@ class TMyImage : public QFrame {
   void UpdateExtent();
   void paintClient(QPainter& painter, const QRect& client);
   void drawSteps(QPainter& painter, const QRect& logicalClient);
-  void drawShown(QPainter& painter);
+  void drawShown(QPainter& painter, const vorlino::Bitmap& shown);
 
   TMyScrollBox* scrollBox_;
   int margin_ = 8;
   vorlino::Bitmap bitmap_;
   const vorlino::Bitmap* shown_ = nullptr;
+  const vorlino::Bitmap* standIn_ = nullptr;
   TImageZoom zoomer_;
   QSize knownBitmapSize_;
   bool transparentDisplay_ = false;
