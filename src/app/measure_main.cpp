@@ -26,6 +26,7 @@
 
 #include "app/error_report.h"
 #include "app/main_form.h"
+#include "bitmap/huge_page_heap.h"
 #include "compose/resample.h"
 #include "imagefile/file_output.h"
 #include "imagefile/jpeg_writer.h"
@@ -119,6 +120,8 @@ int MakePhoto(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Measured as the program runs.
+  vorlino::restartWithHugePageHeap(argv);
   vorlino::TVorlinoApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
   if (args.size() > 1 && args.at(1) == QStringLiteral("--make-photo")) return MakePhoto(args);

@@ -19,6 +19,7 @@
 #include "app/error_report.h"
 #include "app/live_preview.h"
 #include "app/main_form.h"
+#include "bitmap/huge_page_heap.h"
 #include "prompts/prompts.h"
 #include "queued_prompts.h"
 #include "view/my_graphic.h"
@@ -41,6 +42,8 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Measured as the program runs.
+  vorlino::restartWithHugePageHeap(argv);
   vorlino::TVorlinoApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
   if (args.size() < 3) {

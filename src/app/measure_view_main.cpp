@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bitmap/huge_page_heap.h"
 #include "imagefile/load_image.h"
 #include "view/my_graphic.h"
 
@@ -44,6 +45,8 @@ void timeZooms(vorlino::TMyImage& view, QTextStream& out, const char* label) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Measured as the program runs.
+  vorlino::restartWithHugePageHeap(argv);
   QApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
   if (args.size() < 2) {
