@@ -1,5 +1,7 @@
 #include "history/packed_bytes.h"
 
+#include <malloc.h>
+
 #include <zstd.h>
 
 #include <algorithm>
@@ -221,6 +223,9 @@ void BytePacker::run() {
     } catch (...) {
       // Out of memory: the block keeps its original bytes.
     }
+    // Packing and dropped snapshots leave megabytes free in the C library's heaps: they go back to
+    // the system, so the window's memory follows its history.
+    malloc_trim(0);
     lock.lock();
     working_ = false;
     changed_.notify_all();
