@@ -107,13 +107,14 @@ struct HevcDecoder {
 };
 
 // libde265 allocates each picture through these: the frame is charged before its memory is taken.
-int guardedGetBuffer(de265_decoder_context* context, de265_image_spec* spec, de265_image* image,
+int guardedGetBuffer(de265_decoder_context* context, de265_image_spec* wanted, de265_image* image,
                      void* userData) {
-  if (spec->width <= 0 || spec->height <= 0 ||
-      !chargeFrame(static_cast<std::uint64_t>(spec->width) *
-                   static_cast<std::uint64_t>(spec->height)))
+  if (wanted->width <= 0 || wanted->height <= 0 ||
+      !chargeFrame(static_cast<std::uint64_t>(wanted->width) *
+                   static_cast<std::uint64_t>(wanted->height)))
     return 0;
-  return de265_get_default_image_allocation_functions()->get_buffer(context, spec, image, userData);
+  return de265_get_default_image_allocation_functions()->get_buffer(context, wanted, image,
+                                                                    userData);
 }
 
 void guardedReleaseBuffer(de265_decoder_context* context, de265_image* image, void* userData) {
