@@ -94,6 +94,14 @@ void TLivePreview::Drop() {
 void TLivePreview::DocumentChanged() {
   Drop();
   source_.reset();
+  {
+    // The full-size mask kept for the next choice is as large as the photo's bitmap (286 MiB at
+    // 100 MP): it is not kept beside the new state and its undo step. A later preview makes it
+    // again on the worker, behind the reduced one.
+    const std::lock_guard lock(mutex_);
+    releaseFullMask_ = true;
+  }
+  wake_.notify_all();
   // A snapshot shown for comparison may be gone with the change.
   if (comparing_ && before_ != nullptr) EndCompare();
 }
@@ -153,8 +161,17 @@ void TLivePreview::Recycle(std::shared_ptr<Bitmap> buffer) {
 void TLivePreview::Run(int lane) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this, lane] { return stop_ || pending_[lane].has_value(); });
+    wake_.wait(lock, [this, lane] {
+      return stop_ || pending_[lane].has_value() || (lane == 1 && releaseFullMask_);
+    });
     if (stop_) return;
+    if (lane == 1 && releaseFullMask_) {
+      releaseFullMask_ = false;
+      lock.unlock();
+      fullMask_.Keep(Choice{}, std::nullopt);
+      lock.lock();
+      continue;
+    }
     const Job job = std::move(*pending_[lane]);
     pending_[lane].reset();
     lock.unlock();

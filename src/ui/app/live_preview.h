@@ -111,6 +111,8 @@ class TLivePreview : public QObject {
   std::optional<Job> pending_[2];
   std::shared_ptr<Bitmap> spare_;  // a full-size buffer to reuse
   bool stop_ = false;
+  // Set by a document change: the full lane lets its full-size mask go (see DocumentChanged).
+  bool releaseFullMask_ = false;
   // The worker's own: the reduced photo of the last source, and the last mask bitmaps made, so
   // that a change of colour or opacity only blends again.
   struct MaskCache {
