@@ -42,9 +42,13 @@
 #include "settings/ini_file.h"
 #include "ui_test_files.h"
 #include "view/my_graphic.h"
+#include "window_test_support.h"
 
 using namespace vorlino;
+using vorlino::test::child;
 using vorlino::test::ScriptedPrompts;
+using vorlino::test::showForm;
+using vorlino::test::status;
 using vorlino::test::WriteBmp;
 
 namespace {
@@ -103,20 +107,6 @@ class TestDocuments : public QObject {
     const QString folder = dir_.filePath(QStringLiteral("%1%2/").arg(stem).arg(++folders_));
     QDir().mkpath(folder);
     return folder;
-  }
-  template <class T>
-  static T* child(QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no child %s", name);
-    return found;
-  }
-  static QString status(TMainForm& form, int panel) {
-    return child<QLabel>(form, QStringLiteral("StatusPanel%1").arg(panel).toLatin1())->text();
-  }
-  static void showForm(TMainForm& form) {
-    form.resize(800, 600);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
   }
   static void open(TMainForm& form, ScriptedPrompts& script, const QString& path) {
     script.openReplies.push_back({true, path.toStdString(), false});

@@ -14,9 +14,12 @@
 #include "imagefile/load_image.h"
 #include "settings/ini_file.h"
 #include "ui_test_files.h"
+#include "window_test_support.h"
 
 using namespace vorlino;
+using vorlino::test::child;
 using vorlino::test::ScriptedPrompts;
+using vorlino::test::showForm;
 
 class TestKeepShape : public QObject {
   Q_OBJECT
@@ -26,12 +29,6 @@ class TestKeepShape : public QObject {
   QString photo_;  // 90 x 45
   QString mask_;   // 40 x 30 frame, dark border of 6 with a light, noisy inside
 
-  template <class T>
-  static T* child(QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no child %s", name);
-    return found;
-  }
   static void click(QObject& form, const char* name) {
     QTest::mouseClick(child<QToolButton>(form, name), Qt::LeftButton);
   }
@@ -39,11 +36,6 @@ class TestKeepShape : public QObject {
     auto* radio = child<QRadioButton>(form, name);
     QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
     QVERIFY(radio->isChecked());
-  }
-  static void showForm(TMainForm& form) {
-    form.resize(800, 600);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
   }
   void openPhotoAndMask(TMainForm& form, ScriptedPrompts& script) {
     script.openReplies.push_back({true, photo_.toStdString(), false});

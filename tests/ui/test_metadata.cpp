@@ -19,8 +19,10 @@
 #include "dialogs/modal.h"
 #include "imagefile/save_image.h"
 #include "ui_test_files.h"
+#include "window_test_support.h"
 
 using namespace vorlino;
+using vorlino::test::child;
 using vorlino::test::ScriptedPrompts;
 
 namespace {
@@ -49,12 +51,6 @@ class TestMetadata : public QObject {
   QString photo_;  // 60 x 40 stored, Orientation 6: 40 x 60 upright
   QString mask_;
 
-  template <class T>
-  static T* child(QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no child %s", name);
-    return found;
-  }
   static void click(QObject& form, const char* name) {
     QTest::mouseClick(child<QToolButton>(form, name), Qt::LeftButton);
   }

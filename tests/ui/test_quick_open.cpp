@@ -18,9 +18,13 @@
 #include "imagefile/load_image.h"
 #include "ui_test_files.h"
 #include "view/my_graphic.h"
+#include "window_test_support.h"
 
 using namespace vorlino;
+using vorlino::test::child;
 using vorlino::test::ScriptedPrompts;
+using vorlino::test::showForm;
+using vorlino::test::status;
 using vorlino::test::WriteBmp;
 
 namespace {
@@ -94,20 +98,6 @@ class TestQuickOpen : public QObject {
   QString smallJpeg_;  // just under the size that opens in two steps
   QString mask_;
 
-  template <class T>
-  static T* child(QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no child %s", name);
-    return found;
-  }
-  static QString status(TMainForm& form, int panel) {
-    return child<QLabel>(form, QStringLiteral("StatusPanel%1").arg(panel).toLatin1())->text();
-  }
-  static void showForm(TMainForm& form) {
-    form.resize(800, 600);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-  }
   static void open(TMainForm& form, ScriptedPrompts& script, const QString& path) {
     script.openReplies.push_back({true, path.toStdString(), false});
     QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);

@@ -13,6 +13,7 @@
 #include "app/main_form.h"
 #include "settings/ini_file.h"
 #include "ui_test_files.h"
+#include "window_test_support.h"
 
 using namespace vorlino;
 using namespace vorlino::test;
@@ -29,17 +30,6 @@ class TestStartFolders : public QObject {
     const QString folder = dir_.filePath(QStringLiteral("%1%2/").arg(stem).arg(++folders_));
     QDir().mkpath(folder);
     return folder;
-  }
-  template <class T>
-  static T* child(QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no child %s", name);
-    return found;
-  }
-  static void showForm(TMainForm& form) {
-    form.resize(800, 600);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
   }
 
  private slots:
