@@ -45,12 +45,11 @@ void GdiPlayer::polyline(const std::vector<MfPoint>& pts) {
   drawShape(path, false, true);
 }
 
-void GdiPlayer::polylineTo(const std::vector<MfPoint>& pts) {
-  if (pts.empty()) return;
-  MfPath seg;
-  for (const MfPoint& p : pts) seg.lineTo(clampFar(toOutput(p)));
+// The segments of a "...To" record start at the current position, which then moves to `last`:
+// into the open path's figure, or drawn at once as an open shape.
+void GdiPlayer::continueFromCurrent(const MfPath& seg, const MfPoint& last) {
   const MfPoint start = clampFar(toOutput(dc_.cur));
-  dc_.cur = pts.back();
+  dc_.cur = last;
   if (pathOpen_) {
     if (!figureOpen_) path_.moveTo(start);
     path_.append(seg);
@@ -61,6 +60,13 @@ void GdiPlayer::polylineTo(const std::vector<MfPoint>& pts) {
   path.moveTo(start);
   path.append(seg);
   drawShape(path, false, true);
+}
+
+void GdiPlayer::polylineTo(const std::vector<MfPoint>& pts) {
+  if (pts.empty()) return;
+  MfPath seg;
+  for (const MfPoint& p : pts) seg.lineTo(clampFar(toOutput(p)));
+  continueFromCurrent(seg, pts.back());
 }
 
 void GdiPlayer::polygon(const std::vector<MfPoint>& pts) {
@@ -105,18 +111,7 @@ void GdiPlayer::polyBezierTo(const std::vector<MfPoint>& pts) {
   for (; i + 2 < pts.size(); i += 3)
     seg.cubicTo(clampFar(toOutput(pts[i])), clampFar(toOutput(pts[i + 1])),
                 clampFar(toOutput(pts[i + 2])));
-  const MfPoint start = clampFar(toOutput(dc_.cur));
-  dc_.cur = pts[i - 1];
-  if (pathOpen_) {
-    if (!figureOpen_) path_.moveTo(start);
-    path_.append(seg);
-    figureOpen_ = true;
-    return;
-  }
-  MfPath path;
-  path.moveTo(start);
-  path.append(seg);
-  drawShape(path, false, true);
+  continueFromCurrent(seg, pts[i - 1]);
 }
 
 void GdiPlayer::shrinkBox(double& l, double& t, double& r, double& b) const {

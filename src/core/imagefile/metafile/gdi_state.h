@@ -245,6 +245,7 @@ class GdiPlayer {
   bool brushVisible() const { return dc_.brush.kind != MfBrushKind::bkNull; }
   // Draws a finished output path, or adds it to the open path bracket.
   void drawShape(const MfPath& path, bool fill, bool stroke);
+  void continueFromCurrent(const MfPath& seg, const MfPoint& last);
   void clipTo(const MfRegion& region);
   // The logical box of a closed shape whose output right and bottom edges are pulled in by one
   // pixel, as GDI leaves them out.
