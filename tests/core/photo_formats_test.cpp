@@ -242,7 +242,7 @@ TEST(PhotoFormatsTest, LimitsAreCheckedBeforeDecoding) {
 // its boxes, before libheif clears the canvas (which took 40 s and 4 GB).
 TEST(PhotoFormatsTest, OverlayCanvasLargerThanThePictureIsRefused) {
   const Bytes file = test::readFileBytes(test::testDataDir() / "avif/bad/overlay_canvas.avif");
-  const std::vector<HeifCanvas> canvases = heifDerivedCanvases(file.data(), file.size());
+  const std::vector<HeifCanvas> canvases = heifDerivedImages(file.data(), file.size()).canvases;
   ASSERT_EQ(canvases.size(), 1u);
   EXPECT_GT(canvases[0].width * canvases[0].height, std::uint64_t{1} << 28);
   Bitmap out;
@@ -250,10 +250,24 @@ TEST(PhotoFormatsTest, OverlayCanvasLargerThanThePictureIsRefused) {
   EXPECT_TRUE(out.empty());
   // Pictures without derived images have no canvas to check.
   const Bytes plain = test::readFileBytes(test::testDataDir() / "avif/lossy.avif");
-  EXPECT_TRUE(heifDerivedCanvases(plain.data(), plain.size()).empty());
+  EXPECT_TRUE(heifDerivedImages(plain.data(), plain.size()).canvases.empty());
 }
 
 // Colours told by code points: Display P3 gets a profile with P3's primaries, sRGB gets none.
+// A grid whose alpha is an identity item drawing from an item that is not there: libheif 1.15
+// aborts the program on an assertion for it, so it is refused from its boxes first.
+TEST(PhotoFormatsTest, DerivedPictureWithoutItsSourceIsRefused) {
+  const Bytes file = test::readFileBytes(test::testDataDir() / "heif/bad/missing_source.heic");
+  EXPECT_TRUE(heifDerivedImages(file.data(), file.size()).missingSource);
+  Bitmap out;
+  EXPECT_EQ(decodeBytes(readHeif, file, out).error, CodecError::ceDamaged);
+  EXPECT_TRUE(out.empty());
+  for (const char* good : {"heif/q80.heic", "heif/alpha.heic", "avif/alpha.avif"}) {
+    const Bytes bytes = test::readFileBytes(test::testDataDir() / good);
+    EXPECT_FALSE(heifDerivedImages(bytes.data(), bytes.size()).missingSource) << good;
+  }
+}
+
 TEST(PhotoFormatsTest, CodePointColoursBecomeAProfile) {
   const Bytes p3 = test::readFileBytes(test::testDataDir() / "avif/p3.avif");
   const std::vector<std::uint8_t> icc = heifIccProfile(p3.data(), p3.size());

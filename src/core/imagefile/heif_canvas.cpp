@@ -58,9 +58,17 @@ struct Location {
 
 struct MetaItems {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> derived;  // item id, item type
+  std::map<std::uint32_t, std::uint32_t> types;                  // every item's type
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> sources;  // 'dimg': derived item, source
   std::map<std::uint32_t, Location> locations;
   Box idat;
 };
+
+// The item types libheif reads as pictures; a derived picture drawing from anything else stops it.
+bool isPictureType(std::uint32_t type) {
+  return type == fourcc("hvc1") || type == fourcc("av01") || type == fourcc("grid") ||
+         type == fourcc("iovl") || type == fourcc("iden");
+}
 
 void readItemInfos(ByteReader& r, const Box& iinf, MetaItems& items) {
   const unsigned version = r.u8();
@@ -75,11 +83,30 @@ void readItemInfos(ByteReader& r, const Box& iinf, MetaItems& items) {
         const std::uint32_t id = v == 2 ? r.u16be() : r.u32be();
         r.skip(2);  // protection index
         const std::uint32_t type = r.u32be();
+        if (!r.truncated()) items.types[id] = type;
         if (!r.truncated() && (type == fourcc("grid") || type == fourcc("iovl")))
           items.derived.emplace_back(id, type);
       }
     }
     r.seek(infe.end);
+  }
+}
+
+// The 'dimg' references: which items each derived picture is made from.
+void readReferences(ByteReader& r, const Box& iref, MetaItems& items) {
+  const bool wide = r.u8() != 0;
+  r.skip(3);
+  Box reference;
+  while (nextBox(r, iref.end, reference)) {
+    if (reference.type == fourcc("dimg")) {
+      const std::uint32_t from = wide ? r.u32be() : r.u16be();
+      const unsigned count = r.u16be();
+      for (unsigned i = 0; i < count && !r.truncated() && r.position() <= reference.end; ++i) {
+        const std::uint32_t to = wide ? r.u32be() : r.u16be();
+        if (!r.truncated() && r.position() <= reference.end) items.sources.emplace_back(from, to);
+      }
+    }
+    r.seek(reference.end);
   }
 }
 
@@ -140,8 +167,8 @@ bool canvasOf(const std::vector<std::uint8_t>& head, std::uint32_t type, HeifCan
   return !r.truncated();
 }
 
-std::vector<HeifCanvas> canvasesInMeta(const std::uint8_t* data, std::size_t size, ByteReader& r,
-                                       const Box& meta) {
+HeifDerivedImages derivedInMeta(const std::uint8_t* data, std::size_t size, ByteReader& r,
+                                const Box& meta) {
   MetaItems items;
   r.skip(4);  // version and flags
   Box child;
@@ -149,27 +176,32 @@ std::vector<HeifCanvas> canvasesInMeta(const std::uint8_t* data, std::size_t siz
     if (child.type == fourcc("iinf")) readItemInfos(r, child, items);
     if (child.type == fourcc("iloc")) readItemLocations(r, child, items);
     if (child.type == fourcc("idat")) items.idat = child;
+    if (child.type == fourcc("iref")) readReferences(r, child, items);
     r.seek(child.end);
   }
-  std::vector<HeifCanvas> canvases;
+  HeifDerivedImages found;
   for (const auto& [id, type] : items.derived) {
     const auto at = items.locations.find(id);
     if (at == items.locations.end()) continue;
     HeifCanvas canvas;
     if (canvasOf(itemHead(data, size, at->second, items.idat, 20), type, canvas))
-      canvases.push_back(canvas);
+      found.canvases.push_back(canvas);
   }
-  return canvases;
+  for (const auto& [from, to] : items.sources) {
+    const auto source = items.types.find(to);
+    if (source == items.types.end() || !isPictureType(source->second)) found.missingSource = true;
+  }
+  return found;
 }
 
 }  // namespace
 
-std::vector<HeifCanvas> heifDerivedCanvases(const std::uint8_t* data, std::size_t size) noexcept {
+HeifDerivedImages heifDerivedImages(const std::uint8_t* data, std::size_t size) noexcept {
   try {
     ByteReader r(data, size);
     Box box;
     while (nextBox(r, size, box)) {
-      if (box.type == fourcc("meta")) return canvasesInMeta(data, size, r, box);
+      if (box.type == fourcc("meta")) return derivedInMeta(data, size, r, box);
       r.seek(box.end);
     }
   } catch (...) {

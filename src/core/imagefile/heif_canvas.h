@@ -1,4 +1,4 @@
-// The canvases of a HEIF file's derived images, read from the file's own boxes.
+// The derived images of a HEIF file (grids, overlays, identities), read from the file's own boxes.
 //
 // A grid ('grid') or overlay ('iovl') image states its output size in its item data, apart from
 // the size its 'ispe' property gives, and libheif allocates and clears the stated canvas before
@@ -17,9 +17,17 @@ struct HeifCanvas {
   std::uint64_t height = 0;
 };
 
-// The output size of every grid and overlay item in the HEIF file held in [data, data + size).
-// Items whose boxes are cut or damaged are left out (libheif refuses them later); the result is
-// empty for a file without derived images.
-std::vector<HeifCanvas> heifDerivedCanvases(const std::uint8_t* data, std::size_t size) noexcept;
+struct HeifDerivedImages {
+  // The output size of every grid and overlay item. Items whose boxes are cut or damaged are left
+  // out (libheif refuses them later).
+  std::vector<HeifCanvas> canvases;
+  // A derived picture ('dimg' reference) draws from an item that is missing or is no picture:
+  // libheif 1.15 then stops the whole program on an assertion instead of failing.
+  bool missingSource = false;
+};
+
+// What the derived images of the HEIF file held in [data, data + size) ask for; empty for a file
+// without derived images.
+HeifDerivedImages heifDerivedImages(const std::uint8_t* data, std::size_t size) noexcept;
 
 }  // namespace vorlino

@@ -126,7 +126,10 @@ CodecResult readHeif(ByteReader& in, Bitmap& out, const DecodeLimits& limits) no
     // picture.
     const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     const std::uint64_t room = 4 * pixels + (std::uint64_t{1} << 22);
-    for (const HeifCanvas& canvas : heifDerivedCanvases(in.data(), in.size()))
+    const HeifDerivedImages derived = heifDerivedImages(in.data(), in.size());
+    if (derived.missingSource)
+      return CodecResult::fail(CodecError::ceDamaged, "derived image without its source");
+    for (const HeifCanvas& canvas : derived.canvases)
       if (canvas.width * canvas.height > std::min(room, limits.maxPixels))
         return CodecResult::fail(CodecError::ceTooLarge, "derived image canvas too large");
     const HeifFrameBudget budget(limits.maxPixels, room);
