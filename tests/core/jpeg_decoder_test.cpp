@@ -141,5 +141,25 @@ TEST(JpegReader, SizeBeyondLimitsIsRefused) {
   EXPECT_EQ(readJpeg(in, out, small).error, CodecError::ceTooLarge);
 }
 
+// A decode nobody waits for stops: at its next rows for a baseline file, while its scans are
+// read for a progressive one.
+TEST(JpegReader, CancelledDecodeGivesUp) {
+  for (bool progressive : {false, true}) {
+    const Bytes file = writeJpeg({JCS_RGB, 3, progressive}, 200, 300, smoothSamples(200, 300, 3));
+    std::atomic<bool> cancelled{true};
+    DecodeLimits limits;
+    limits.cancelled = &cancelled;
+    Bitmap out;
+    ByteReader in(file);
+    const CodecResult r = readJpeg(in, out, limits);
+    EXPECT_EQ(r.error, CodecError::ceIo) << progressive;
+    EXPECT_EQ(r.detail, "cancelled");
+    EXPECT_TRUE(out.empty());
+    cancelled = false;
+    ByteReader again(file);
+    EXPECT_TRUE(readJpeg(again, out, limits).ok()) << progressive;
+  }
+}
+
 }  // namespace
 }  // namespace vorlino

@@ -12,8 +12,11 @@
 
 #include "../core/scripted_prompts.h"
 #include "app/main_form.h"
+#include "app/picture_loader.h"
 #include "imagefile/decoders.h"
+#include "imagefile/jpeg_writer.h"
 #include "imagefile/load_image.h"
+#include "imagefile/metadata.h"
 #include "imagefile/photo_formats.h"
 #include "imagefile/tiff_writer.h"
 #include "view/display_profile.h"
@@ -233,6 +236,60 @@ class TestDisplayProfile : public QObject {
       QVERIFY(view.GetZoom() != scale);
     }
     QVERIFY(maxDifference(form.WorkingBitmap(), decoded) == 0);
+  }
+
+  // A large tagged JPEG opens in two steps: its reduced picture is drawn converted already, and
+  // failing to open it gives the previous document its own colours back.
+  void aLargeTaggedJpegShowsItsReducedPictureConverted() {
+    Bitmap photo(4200, 3000);
+    for (int y = 0; y < photo.height(); ++y) {
+      std::uint8_t* row = photo.row(y);
+      for (int x = 0; x < photo.width(); ++x) {
+        row[3 * x] = 60;  // BGR
+        row[3 * x + 1] = 200;
+        row[3 * x + 2] = 60;
+      }
+    }
+    ByteWriter out;
+    QVERIFY(WriteJpeg(photo, out, JpegOptions{}).ok());
+    std::vector<std::uint8_t> bytes = out.bytes();
+    QVERIFY(embedPhotoMetadata(PhotoMetadata{}.withProfile(adobe_), photo.width(), photo.height(),
+                               bytes)
+                .ok());
+    QTemporaryDir folder;
+    const std::string file = folder.filePath(QStringLiteral("grande.jpg")).toStdString();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+
+    vorlino::test::ScriptedPrompts script;
+    TMainForm form(nullptr, folder.path() + QLatin1Char('/'));
+    form.resize(800, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TMyImage& view = *form.ImageView();
+    {
+      // Released however the block ends: the window waits for its decode when it goes.
+      struct Held {
+        Held() { TPictureLoader::HoldFullPictures(true); }
+        ~Held() { TPictureLoader::HoldFullPictures(false); }
+      } held;
+      script.openReplies.push_back({true, file, false});
+      QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+      QTRY_VERIFY_WITH_TIMEOUT(view.StandIn() != nullptr && view.StandIn()->width() > 1, 60000);
+      const Bitmap& early = *view.StandIn();
+      TDisplayProfile reference;
+      reference.SetSourceProfile(adobe_);
+      const Color c = reference.Shown(early).pixel(early.width() / 2, early.height() / 2);
+      QVERIFY(c != early.pixel(early.width() / 2, early.height() / 2));
+      const QPoint centre = view.ScrollBox()->viewport()->rect().center();
+      const QColor seen(shot(view).pixel(centre));
+      QVERIFY(std::abs(seen.red() - redOf(c)) <= 1 && std::abs(seen.green() - greenOf(c)) <= 1 &&
+              std::abs(seen.blue() - blueOf(c)) <= 1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!form.OpenPending(), 60000);
+    QVERIFY(form.ImageView()->Display().Active());
+    QVERIFY(script.messages.empty());
   }
 
  private:

@@ -7,6 +7,7 @@
 // leaves a codec: runCodec() turns bad_alloc and the like into an error value.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -38,6 +39,9 @@ struct CodecResult {
 
 struct DecodeLimits {
   std::uint64_t maxPixels = std::uint64_t{1} << 28;
+  // When set and it turns true, a decoder that watches it (JPEG's) gives up with ceIo "cancelled":
+  // a picture nobody waits for any more stops taking a processor.
+  const std::atomic<bool>* cancelled = nullptr;
 };
 
 // Checks a decoded size against the limits before anything is allocated.

@@ -84,6 +84,7 @@ void readOutputRows(JpegState& s) {
       std::longjmp(s.err.jump, 1);
     }
     if (cmyk) cmykToBgr(s.cmykRow, dst, c.output_width, s.kind == OutputKind::okCmykAdobe);
+    if (c.output_scanline % 64 == 0) stopIfCancelled(s.err);
   }
 }
 
@@ -128,6 +129,7 @@ class JpegSession {
 
   CodecResult failure() const {
     if (s_.err.tooManyScans) return CodecResult::fail(CodecError::ceDamaged, "too many scans");
+    if (s_.err.cancelled) return CodecResult::fail(CodecError::ceIo, "cancelled");
     const int code = s_.err.code;
     CodecError kind = CodecError::ceDamaged;
     if (code == JERR_NO_SOI) kind = CodecError::ceSignature;
@@ -174,6 +176,7 @@ CodecResult decodeJpeg(const std::uint8_t* data, std::size_t size, const DecodeL
   c.scale_num = 1;
   c.scale_denom = static_cast<unsigned>(denom);
   s.firstScanOnly = firstScanOnly;
+  s.err.cancel = limits.cancelled;
 
   if (!guardedJpeg(s, stepSizeOutput)) return session.failure();
   const int components = s.kind == OutputKind::okBgr ? 3 : 4;

@@ -25,14 +25,21 @@ void printNothing(j_common_ptr) {}
 
 void watchScans(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
   if (d->input_scan_number > kMaxJpegScans) {
-    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
     err->tooManyScans = true;
     std::longjmp(err->jump, 1);
   }
+  stopIfCancelled(*err);
 }
 
 }  // namespace
+
+void stopIfCancelled(JpegError& err) {
+  if (err.cancel == nullptr || !err.cancel->load(std::memory_order_relaxed)) return;
+  err.cancelled = true;
+  std::longjmp(err.jump, 1);
+}
 
 void watchJpegErrors(jpeg_decompress_struct& cinfo, JpegError& err, jpeg_progress_mgr& progress) {
   cinfo.err = jpeg_std_error(&err.pub);

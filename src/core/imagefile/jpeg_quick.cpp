@@ -70,7 +70,9 @@ CodecResult readJpegOutline(const std::string& fileName, JpegOutline& outline) n
     if (length != 0) head.resize(length);
     JpegOutline found;
     if (auto r = readJpegHeader(head.data(), head.size(), found.header); !r.ok()) return r;
-    found.orientation = readPhotoMetadata(head.data(), head.size()).orientation();
+    const PhotoMetadata metadata = readPhotoMetadata(head.data(), head.size());
+    found.orientation = metadata.orientation();
+    found.iccProfile = metadata.iccProfile();
     found.preview = largestJpegPreview(head.data(), head.size());
     outline = std::move(found);
     return CodecResult::success();

@@ -28,6 +28,8 @@ struct JpegOutline {
   // The largest JPEG preview in the EXIF block, as a JPEG file; empty when none. Stored as the
   // picture is, before the orientation; it may be padded to another shape (see quickPreview).
   std::vector<std::uint8_t> preview;
+  // The ICC profile of the picture's pixels, from its APP2 segments; empty when untagged.
+  std::vector<std::uint8_t> iccProfile;
   // The size of the picture once turned upright (orientations 5 to 8 swap the sides).
   int uprightWidth() const;
   int uprightHeight() const;

@@ -71,6 +71,8 @@ bool TMainForm::StartQuickOpen(const std::string& fileName, bool remember) {
   open.blank.row(0)[1] = static_cast<std::uint8_t>(background.green());
   open.blank.row(0)[2] = static_cast<std::uint8_t>(background.red());
   imageView_->SetStandIn(&open.blank);
+  // The reduced picture is drawn colour-managed as the full one will be.
+  imageView_->SetColorProfile(outline.iccProfile);
 
   DocumentChanging();
   open.previous.swap(WorkingBitmap());
@@ -127,6 +129,7 @@ void TMainForm::RestorePreviousDocument() {
   quickOpen_.reset();
   WorkingBitmap().swap(open.previous);
   imageView_->SetStandIn(nullptr);
+  imageView_->SetColorProfile(documentMetadata_.iccProfile());
   SetResultTransparent(WorkingBitmap().Transparent);
   imageView_->BitmapChanged();
   CmbZoom->setCurrentIndex(open.previousZoom);

@@ -1,8 +1,8 @@
 // Opening a large JPEG in two steps: a reduced picture decoded at a fraction of the cost, shown at
 // once, and the full picture, decoded as an ordinary open decodes it; both on worker threads.
 //
-// One load at a time: Start forgets any earlier load, whose workers run to their end and whose
-// pictures are dropped. earlyArrived and fullArrived come through the event loop, only for the
+// One load at a time: Start forgets any earlier load, whose pictures are dropped; its full
+// decode gives up at its next rows. earlyArrived and fullArrived come through the event loop, only for the
 // current load; WaitFull takes the full picture at once, blocking until it is decoded. The workers
 // touch nothing but their own job: the window and its view stay on the GUI thread.
 #pragma once

@@ -174,6 +174,7 @@ void TMyImage::SetShownBitmap(const vorlino::Bitmap* shown) {
 void TMyImage::SetStandIn(const vorlino::Bitmap* standIn) {
   if (standIn_ == standIn) return;
   standIn_ = standIn;
+  display_.Invalidate();
   scrollBox_->viewport()->update();
 }
 
@@ -278,7 +279,7 @@ void TMyImage::drawSteps(QPainter& painter, const QRect& logicalClient) {
     zoomer_.Draw(false);
     if (&shown != &bitmap_) zoomer_.SetBitmap(&bitmap_);
   } else {
-    drawShown(painter, *over);
+    drawShown(painter, over == standIn_ ? display_.Shown(*over) : *over);
   }
 
   QRegion around(client.adjusted(-1, -1, 1, 1));
