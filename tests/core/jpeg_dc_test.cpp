@@ -4,6 +4,7 @@
 // out of bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <functional>
@@ -291,6 +292,19 @@ TEST(JpegDc, BrokenAndForeignFilesAreRefused) {
     options.minSplitBytes = 0;
     (void)readJpegDc(damaged.data(), damaged.size(), out, options);
   }
+  // An AC table with three codes of one bit: more than the length holds. Refused, not written
+  // past its lookup.
+  Bytes overfull = file;
+  for (std::size_t i = 2; i + 21 < overfull.size(); ++i) {
+    if (overfull[i] != 0xFF || overfull[i + 1] != 0xC4 || (overfull[i + 4] >> 4) != 1) continue;
+    std::uint8_t* counts = &overfull[i + 5];
+    std::uint8_t* most = std::max_element(counts, counts + 16);
+    ASSERT_GE(*most, 3);
+    *most -= 3;
+    counts[0] += 3;
+    break;
+  }
+  EXPECT_EQ(readJpegDc(overfull.data(), overfull.size(), out).error, CodecError::ceDamaged);
   // Arithmetic coding and CMYK go to libjpeg.
   const Bytes arithmetic = compress(picture, [](jpeg_compress_struct& c) { c.arith_code = TRUE; });
   EXPECT_EQ(readJpegDc(arithmetic.data(), arithmetic.size(), out).error, CodecError::ceUnsupported);

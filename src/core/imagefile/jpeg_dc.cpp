@@ -19,8 +19,6 @@ constexpr int kDcLutBits = 9;
 constexpr int kAcLutBits = 11;
 constexpr int kMaxBlocksInMcu = 10;
 constexpr int kEndOfBlock = 64;
-// Zero bytes after a scan's data: a block reads at most 64 codes of 26 bits past its start.
-constexpr std::size_t kPad = 512;
 // How many block starts the second thread notes for the first to meet it at.
 constexpr std::size_t kMarks = 1 << 16;
 
@@ -78,6 +76,8 @@ bool buildTable(HuffTable& t, bool isDc, const std::uint8_t* counts, const std::
   int index = 0;
   for (int length = 1; length <= 16; ++length) {
     const int n = counts[length - 1];
+    // The codes of this length must fit in it, leaving the all-ones code unused.
+    if (code + n >= (std::int32_t{1} << length) && n > 0) return false;
     t.valueOffset[length] = index - code;
     t.maxCode[length] = n == 0 ? -1 : code + n - 1;
     for (int i = 0; i < n; ++i, ++code, ++index) {
@@ -94,7 +94,6 @@ bool buildTable(HuffTable& t, bool isDc, const std::uint8_t* counts, const std::
       const int shift = t.lutBits() - length;
       std::fill_n(t.lut.begin() + (code << shift), std::size_t{1} << shift, entry);
     }
-    if (code >= (std::int32_t{1} << length)) return false;
     code <<= 1;
   }
   t.maxCode[17] = 0x7FFFFFFF;
