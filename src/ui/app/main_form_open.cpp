@@ -111,7 +111,7 @@ bool TMainForm::FinishQuickOpen(TPictureLoader::Full full) {
     if (reportLoadFailures()) showError(loadFailureMessage(fileName));
     return false;
   }
-  const QuickOpen open = std::move(*quickOpen_);
+  QuickOpen open = std::move(*quickOpen_);
   quickOpen_.reset();
   imageView_->SetStandIn(nullptr);
   // The picture takes the stand-in's place: the zoom and scroll position chosen meanwhile stay.
@@ -121,6 +121,10 @@ bool TMainForm::FinishQuickOpen(TPictureLoader::Full full) {
   full.picture = vorlino::Bitmap();  // the unfilled block goes
   AdoptOpenedImage(open.fileName, std::move(full.metadata), open.remember, sameSize);
   if (open.previewWanted) SidePanelChanged(false);
+  // As after any command: the decodes' scratch blocks (the file's bytes, the first look's) and
+  // the previous document's pixels go back to the system rather than waiting for reuse.
+  open.previous.clearToSystem();
+  releaseKeptPixelBlocks();
   return true;
 }
 
