@@ -85,26 +85,37 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetad
                             const DecodeLimits& limits) noexcept {
   return runCodec([&]() -> CodecResult {
     const std::string ext = fileExtension(fileName);
-    const auto kind = ext.empty() ? std::nullopt : fileFormats().decoderFor(ext);
-    if (!kind) return CodecResult::fail(CodecError::ceUnsupported, "unknown extension");
+    if (ext.empty() || !fileFormats().decoderFor(ext))
+      return CodecResult::fail(CodecError::ceUnsupported, "unknown extension");
     PixelBuffer bytes;
     std::size_t size = 0;
     if (!readWholeFile(fileName, bytes, size))
       return CodecResult::fail(CodecError::ceIo, "cannot read the file");
-    ByteReader in(bytes.data(), size);
+    return decodeImageBytes(fileName, bytes.data(), size, out, metadata, limits);
+  });
+}
+
+CodecResult decodeImageBytes(const std::string& fileName, const std::uint8_t* data,
+                             std::size_t size, Bitmap& out, PhotoMetadata& metadata,
+                             const DecodeLimits& limits) noexcept {
+  return runCodec([&]() -> CodecResult {
+    const std::string ext = fileExtension(fileName);
+    const auto kind = ext.empty() ? std::nullopt : fileFormats().decoderFor(ext);
+    if (!kind) return CodecResult::fail(CodecError::ceUnsupported, "unknown extension");
+    ByteReader in(data, size);
     in.setFileName(fileName);
     const DecoderInfo decoder = decoderInfo(*kind);
     Bitmap pic;
     if (auto r = decoder.read(in, pic, limits); !r.ok()) return r;
     if (decoder.rendered) renderOnWhite(pic);
     PhotoMetadata found;
-    if (mayCarryMetadata(ext)) found = readPhotoMetadata(bytes.data(), size);
+    if (mayCarryMetadata(ext)) found = readPhotoMetadata(data, size);
     // The metadata library reads no JPEG XL and no HEIF colour box: their decoders give the
     // profile instead.
     if (found.iccProfile().empty()) {
-      if (*kind == DecoderKind::dkJxl) found = found.withProfile(jxlIccProfile(bytes.data(), size));
+      if (*kind == DecoderKind::dkJxl) found = found.withProfile(jxlIccProfile(data, size));
       if (*kind == DecoderKind::dkHeif || *kind == DecoderKind::dkAvif)
-        found = found.withProfile(heifIccProfile(bytes.data(), size));
+        found = found.withProfile(heifIccProfile(data, size));
     }
     if (orientationAppliesTo(ext)) applyOrientation(pic, found.orientation());
     pic.Transparent = false;

@@ -37,6 +37,12 @@ CodecResult decodeImageFile(const std::string& fileName, Bitmap& out,
 CodecResult decodeImageFile(const std::string& fileName, Bitmap& out, PhotoMetadata& metadata,
                             const DecodeLimits& limits = {}) noexcept;
 
+// The same for a file already read into memory, data[0, size): fileName gives the format by
+// its extension and names the file to the decoders that need it.
+CodecResult decodeImageBytes(const std::string& fileName, const std::uint8_t* data,
+                             std::size_t size, Bitmap& out, PhotoMetadata& metadata,
+                             const DecodeLimits& limits = {}) noexcept;
+
 // The one message of a failed read, naming the file.
 std::string loadFailureMessage(const std::string& fileName);
 

@@ -24,6 +24,9 @@ struct TPictureLoader::Job {
   // starts once it is done (it would take one of them and delay the first picture).
   bool firstLookFirst = false;
   bool firstLookDone = false;
+  // The file as the first look read it, shared with the full decode; neither writes it.
+  std::shared_ptr<const PixelBuffer> bytes;
+  std::size_t size = 0;
   std::condition_variable firstLookEnded;
   bool early = false;  // a reduced picture is waiting to be taken
   vorlino::Bitmap reduced;
@@ -76,33 +79,47 @@ void endFirstLook(TPictureLoader::Job& job) {
 void decodeReduced(TPictureLoader::Job& job, const std::function<void()>& announce) {
   Bitmap picture;
   if (decodeQuickPreview(job.outline, picture)) publishReduced(job, picture, announce);
-  PixelBuffer bytes;
+  auto bytes = std::make_shared<PixelBuffer>();
   std::size_t size = 0;
-  const bool read = readWholeFile(job.fileName, bytes, size);
-  if (read && job.firstLookFirst && readJpegDc(bytes.data(), size, picture).ok()) {
-    endFirstLook(job);
-    publishReduced(job, picture, announce);
-    return;
+  const bool read = readWholeFile(job.fileName, *bytes, size);
+  if (read && job.firstLookFirst) {
+    {
+      const std::lock_guard lock(job.mutex);
+      job.bytes = bytes;
+      job.size = size;
+    }
+    if (readJpegDc(bytes->data(), size, picture).ok()) {
+      endFirstLook(job);
+      publishReduced(job, picture, announce);
+      return;
+    }
   }
   endFirstLook(job);
   if (!read) return;
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kReducedNice);
   const JpegHeader& header = job.outline.header;
-  if (!readJpegReduced(bytes.data(), size, quickReduction(header.width, header.height), picture)
+  if (!readJpegReduced(bytes->data(), size, quickReduction(header.width, header.height), picture)
            .ok())
     return;
   publishReduced(job, picture, announce);
 }
 
 void decodeFull(TPictureLoader::Job& job, const std::function<void()>& announce) {
+  std::shared_ptr<const PixelBuffer> bytes;
+  std::size_t size = 0;
   {
     std::unique_lock lock(job.mutex);
     job.firstLookEnded.wait_for(lock, kFirstLookWait, [&job] { return job.firstLookDone; });
+    bytes = std::move(job.bytes);
+    size = job.size;
   }
   TPictureLoader::Full outcome;
   DecodeLimits limits;
   limits.cancelled = &job.cancelled;
-  outcome.result = decodeImageFile(job.fileName, outcome.picture, outcome.metadata, limits);
+  outcome.result = bytes ? decodeImageBytes(job.fileName, bytes->data(), size, outcome.picture,
+                                            outcome.metadata, limits)
+                         : decodeImageFile(job.fileName, outcome.picture, outcome.metadata, limits);
+  bytes.reset();
   waitWhileHeld();
   {
     const std::lock_guard lock(job.mutex);
