@@ -2,9 +2,9 @@
 // once, and the full picture, decoded as an ordinary open decodes it; both on worker threads.
 //
 // One load at a time: Start forgets any earlier load, whose pictures are dropped; its full
-// decode gives up at its next rows. earlyArrived and fullArrived come through the event loop, only for the
-// current load; WaitFull takes the full picture at once, blocking until it is decoded. The workers
-// touch nothing but their own job: the window and its view stay on the GUI thread.
+// decode gives up at its next rows. earlyArrived and fullArrived come through the event loop, only
+// for the current load; WaitFull takes the full picture at once, blocking until it is decoded. The
+// workers touch nothing but their own job: the window and its view stay on the GUI thread.
 #pragma once
 
 #include <QObject>
