@@ -196,7 +196,9 @@ TEST(JpegDc, EveryLayoutReadsTheDcLibjpegReads) {
     expectSameDc(file, test.name, test.sequential ? -1 : ~1, &kept);
     if (HasFatalFailure()) return;
     // Most guessed starts fall back into step within the second half: the split pays.
-    if (test.sequential) EXPECT_GE(kept, 3) << test.name;
+    if (test.sequential) {
+      EXPECT_GE(kept, 3) << test.name;
+    }
   }
 }
 

@@ -92,21 +92,24 @@ void readItemInfos(ByteReader& r, const Box& iinf, MetaItems& items) {
   }
 }
 
-// The 'dimg' references: which items each derived picture is made from.
+// The 'dimg' references: which items each derived picture is made from. Read as libheif reads
+// them: one reference after the other, each box's header read but its size not trusted, so that a
+// reference libheif follows is never missed here.
 void readReferences(ByteReader& r, const Box& iref, MetaItems& items) {
   const bool wide = r.u8() != 0;
   r.skip(3);
-  Box reference;
-  while (nextBox(r, iref.end, reference)) {
-    if (reference.type == fourcc("dimg")) {
-      const std::uint32_t from = wide ? r.u32be() : r.u16be();
-      const unsigned count = r.u16be();
-      for (unsigned i = 0; i < count && !r.truncated() && r.position() <= reference.end; ++i) {
-        const std::uint32_t to = wide ? r.u32be() : r.u16be();
-        if (!r.truncated() && r.position() <= reference.end) items.sources.emplace_back(from, to);
-      }
+  while (!r.truncated() && r.position() + 8 <= iref.end) {
+    const std::uint32_t boxSize = r.u32be();
+    const std::uint32_t type = r.u32be();
+    if (boxSize == 1) r.skip(8);  // a 64-bit size
+    if (type == fourcc("uuid")) r.skip(16);
+    const std::uint32_t from = wide ? r.u32be() : r.u16be();
+    const unsigned count = r.u16be();
+    for (unsigned i = 0; i < count && !r.truncated() && r.position() <= iref.end; ++i) {
+      const std::uint32_t to = wide ? r.u32be() : r.u16be();
+      if (!r.truncated() && r.position() <= iref.end && type == fourcc("dimg"))
+        items.sources.emplace_back(from, to);
     }
-    r.seek(reference.end);
   }
 }
 
