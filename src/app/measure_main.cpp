@@ -70,10 +70,10 @@ double FirstPictureAfter(vorlino::TMainForm& form, const QElapsedTimer& clock) {
     const vorlino::Bitmap* standIn = form.ImageView()->StandIn();
     return standIn != nullptr && standIn->width() > 1;
   };
-  while (form.OpenPending() && !early()) {
-    QCoreApplication::processEvents();
-    QThread::usleep(200);
-  }
+  // The window's thread sleeps until an event comes, as in the program's own event loop: a
+  // polling loop here would take processor time from the decoding threads.
+  while (form.OpenPending() && !early())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return RepaintedAfter(form, clock);
 }
 

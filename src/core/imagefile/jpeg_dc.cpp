@@ -19,8 +19,9 @@ constexpr int kDcLutBits = 9;
 constexpr int kAcLutBits = 11;
 constexpr int kMaxBlocksInMcu = 10;
 constexpr int kEndOfBlock = 64;
-// How many block starts the second thread notes for the first to meet it at.
-constexpr std::size_t kMarks = 1 << 16;
+// How many block starts the second thread notes for the first to meet it at: the codes fall back
+// into step within a few dozen blocks, so a few thousand are plenty.
+constexpr std::size_t kMarks = 1 << 12;
 
 CodecResult damaged(const char* why) {
   return CodecResult::fail(CodecError::ceDamaged, why);
@@ -109,9 +110,8 @@ struct Component {
   int quantTable = 0;
   int blocksWide = 0;
   int blocksHigh = 0;
-  bool seen = false;    // a scan gave its DC
-  PixelBuffer storage;  // the DC of every block, row by row: every scan of it fills it whole
-  std::int16_t* dc = nullptr;
+  bool seen = false;           // a scan gave its DC
+  std::int16_t* dc = nullptr;  // the DC of every block, row by row: every scan of it fills it whole
 };
 
 // One block of an MCU: its component and place, and the tables its codes use.
@@ -765,13 +765,18 @@ class DcReader {
       const auto units = static_cast<std::uint64_t>(most) * 8;
       return static_cast<int>((static_cast<std::uint64_t>(side) * sampling + units - 1) / units);
     };
+    // One block for all components: large enough for huge pages, whose faults cost far less.
+    std::size_t total = 0;
     for (Component& c : components_) {
       c.blocksWide = blocks(width_, c.h, hMax_);
       c.blocksHigh = blocks(height_, c.v, vMax_);
-      c.storage = PixelBuffer(static_cast<std::size_t>(c.blocksWide) *
-                                  static_cast<std::size_t>(c.blocksHigh) * sizeof(std::int16_t),
-                              PixelBuffer::Fill::kAny);
-      c.dc = reinterpret_cast<std::int16_t*>(c.storage.data());
+      total += static_cast<std::size_t>(c.blocksWide) * static_cast<std::size_t>(c.blocksHigh);
+    }
+    storage_ = PixelBuffer(total * sizeof(std::int16_t), PixelBuffer::Fill::kAny);
+    auto* next = reinterpret_cast<std::int16_t*>(storage_.data());
+    for (Component& c : components_) {
+      c.dc = next;
+      next += static_cast<std::size_t>(c.blocksWide) * static_cast<std::size_t>(c.blocksHigh);
     }
     return CodecResult::success();
   }
@@ -926,6 +931,7 @@ class DcReader {
   int hMax_ = 1;
   int vMax_ = 1;
   std::vector<Component> components_;
+  PixelBuffer storage_;  // the components' DC values
   std::array<HuffTable, 4> dcTables_{};
   std::array<HuffTable, 4> acTables_{};
   std::array<std::uint16_t, 4> quant_{};
