@@ -24,8 +24,13 @@ python3 "$SRC/tests/cli/text_wmf.py" "$WORK/in/text.wmf"
 python3 "$SRC/tests/cli/text_wmf.py" "$WORK/in/blank.wmf" --blank
 cp "$PHOTO" "$WORK/in/photo.jpg"
 
-# loads_qt COMMAND...: whether the run loaded Qt's graphics library.
-loads_qt() { LD_DEBUG=files "$@" 2>&1 >/dev/null | grep -q "file=libQt6Gui"; }
+# loads_qt COMMAND...: whether the run loaded Qt's graphics library (the loader's notes go to
+# files: the tool keeps the libraries' own messages off its error stream).
+loads_qt() {
+  rm -f "$WORK"/ld.*
+  LD_DEBUG=files LD_DEBUG_OUTPUT=$WORK/ld "$@" >/dev/null 2>&1
+  grep -q "file=libQt6Gui" "$WORK"/ld.*
+}
 
 "$CLI" convert "$WORK/in/text.wmf" "$WORK/text.png" || fail "convert text.wmf"
 "$CLI" convert "$WORK/in/blank.wmf" "$WORK/blank.png" || fail "convert blank.wmf"
