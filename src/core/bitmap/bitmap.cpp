@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -280,8 +281,15 @@ void Bitmap::convertTo24() {
   if (bpp_ == 24) return;
   Bitmap out;
   out.resetForOverwrite(width_, height_, 24);
-  const PaletteColor black{};
-  const std::size_t paletteSize = palette_.size();
+  // Palette forms: each index's three bytes found once (black past the palette's end).
+  std::uint8_t colours[256][3] = {};
+  if (bpp_ <= 8) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(palette_.size(), 256); ++i) {
+      colours[i][0] = palette_[i].blue;
+      colours[i][1] = palette_[i].green;
+      colours[i][2] = palette_[i].red;
+    }
+  }
   for (int y = 0; y < height_; ++y) {
     const std::uint8_t* src = row(y);
     std::uint8_t* dst = out.row(y);
@@ -291,17 +299,16 @@ void Bitmap::convertTo24() {
         dst[3 * x + 1] = src[4 * x + 1];
         dst[3 * x + 2] = src[4 * x + 2];
       }
-      continue;
-    }
-    const int shift = 8 - bpp_;
-    const unsigned mask = (1u << bpp_) - 1;
-    for (int x = 0; x < width_; ++x) {
-      const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_);
-      const unsigned index = (src[bit / 8] >> (shift - static_cast<int>(bit % 8))) & mask;
-      const PaletteColor& p = index < paletteSize ? palette_[index] : black;
-      dst[3 * x] = p.blue;
-      dst[3 * x + 1] = p.green;
-      dst[3 * x + 2] = p.red;
+    } else if (bpp_ == 8) {
+      for (int x = 0; x < width_; ++x) std::memcpy(dst + 3 * x, colours[src[x]], 3);
+    } else {
+      const int shift = 8 - bpp_;
+      const unsigned mask = (1u << bpp_) - 1;
+      for (int x = 0; x < width_; ++x) {
+        const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp_);
+        const unsigned index = (src[bit / 8] >> (shift - static_cast<int>(bit % 8))) & mask;
+        std::memcpy(dst + 3 * x, colours[index], 3);
+      }
     }
   }
   out.palette_ = std::move(palette_);
