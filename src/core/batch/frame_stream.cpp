@@ -38,12 +38,11 @@ int batchRowsFor(int width) {
   return static_cast<int>(std::clamp<std::size_t>(rows / 16 * 16, 32, 128));
 }
 
-// Rings of a megabyte or more are rounded up to whole huge pages, 4 MiB at least (the pixel
-// buffers' threshold for them): faulting in a few megabytes of small pages costs more processor
-// time here than blending them.
+// Rings of a megabyte or more (the pixel buffers' threshold for huge pages) are rounded up to
+// whole huge pages: faulting in a few megabytes of small pages costs more processor time here
+// than blending them.
 constexpr std::size_t kHugeRing = std::size_t{1} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kHugeRingLeast = std::size_t{4} << 20;
 
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
                const Bitmap& maskPicture) {
@@ -147,8 +146,7 @@ struct Pipeline {
     const std::size_t maskBytes =
         kept || keeping ? 0 : static_cast<std::size_t>(width) * static_cast<std::size_t>(batchRows);
     std::size_t bytes = photoBytes + maskBytes;
-    if (bytes >= kHugeRing)
-      bytes = std::max(kHugeRingLeast, (bytes + kHugePage - 1) / kHugePage * kHugePage);
+    if (bytes >= kHugeRing) bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     memory = PixelBuffer(bytes, PixelBuffer::Fill::kAny);
     maskBatch = memory.data() + photoBytes;
   }
