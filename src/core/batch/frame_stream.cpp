@@ -59,16 +59,20 @@ bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
 }
 
 // The metadata of a JPEG file, read from its segments before the first scan only (a photo's tags
-// sit there), so that a panorama is not read twice in full.
+// sit there), so that a panorama is not read twice in full. A head without the segments that
+// carry tags or a colour profile (APP1: EXIF and XMP; APP2: ICC; APP13: IPTC) has none, and is not
+// handed to the metadata library at all.
 PhotoMetadata readJpegHeadMetadata(const std::string& fileName) {
   std::vector<std::uint8_t> head;
   std::FILE* f = std::fopen(fileName.c_str(), "rb");
   if (!f) return {};
   // Marker by marker: SOI, then segments with a 2-byte length, up to the start of scan.
   std::uint8_t marker[4];
+  bool tagged = false;
   if (std::fread(marker, 1, 2, f) == 2 && marker[0] == 0xFF && marker[1] == 0xD8) {
     head.assign(marker, marker + 2);
     while (std::fread(marker, 1, 4, f) == 4 && marker[0] == 0xFF && marker[1] != 0xDA) {
+      tagged = tagged || marker[1] == 0xE1 || marker[1] == 0xE2 || marker[1] == 0xED;
       const std::size_t length = (std::size_t{marker[2]} << 8) | marker[3];
       if (length < 2) break;
       const std::size_t at = head.size();
@@ -78,7 +82,7 @@ PhotoMetadata readJpegHeadMetadata(const std::string& fileName) {
     }
   }
   std::fclose(f);
-  if (head.empty()) return {};
+  if (head.empty() || !tagged) return {};
   head.push_back(0xFF);
   head.push_back(0xD9);
   return readPhotoMetadata(head.data(), head.size());

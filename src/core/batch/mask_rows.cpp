@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <new>
+#include <system_error>
 
 #include "bitmap/checked.h"
 #include "compose/pixel_blocks.h"
@@ -84,12 +86,22 @@ class FitStage final : public MaskRows::Stage {
   FitStage(const Bitmap& picture, int width, int height)
       : picture_(picture), width_(width), row_(static_cast<std::size_t>(paddedWidth(width))) {
     const float radius = KernelTable[rkLanczos3].radius;
+    auto verticalTable = [&] {
+      return resample_detail::makeVerticalTable(
+          buildContributors(static_cast<std::uint32_t>(picture.height()),
+                            static_cast<std::uint32_t>(height), rkLanczos3, radius));
+    };
+    // The two tables take milliseconds for a large photo, while the photo's other threads wait
+    // for the first mask rows: the vertical one is made on a thread of its own meanwhile.
+    std::future<VerticalTable> vertical;
+    try {
+      vertical = std::async(std::launch::async, verticalTable);
+    } catch (const std::system_error&) {  // no thread to be had: made here after the other
+    }
     horizontal_ = resample_detail::makeHorizontalTable(
         buildContributors(static_cast<std::uint32_t>(picture.width()),
                           static_cast<std::uint32_t>(width), rkLanczos3, radius));
-    vertical_ = resample_detail::makeVerticalTable(
-        buildContributors(static_cast<std::uint32_t>(picture.height()),
-                          static_cast<std::uint32_t>(height), rkLanczos3, radius));
+    vertical_ = vertical.valid() ? vertical.get() : verticalTable();
     // The last output row that reads each intermediate row: it is dropped after that one.
     lastUse_.assign(static_cast<std::size_t>(picture.height()), -1);
     for (std::size_t r = 0; r < vertical_.spans.size(); ++r) {
