@@ -278,12 +278,14 @@ bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSett
   Pipeline& p = *made;
   std::thread maskThread, decoder;
   try {
+    // The decoder first: it has the most to do, and can run ahead while the mask's tables are
+    // made.
+    decoder = std::thread([&] { decode(reader, settings, p); });
     if (!kept)
       maskThread = std::thread([&] { makeMaskAndBlend(masks.picture(), height, settings, p); });
-    decoder = std::thread([&] { decode(reader, settings, p); });
   } catch (...) {  // no thread to be had: the one started stops
     p.progress.stop();
-    if (maskThread.joinable()) maskThread.join();
+    if (decoder.joinable()) decoder.join();
     if (claim) masks.dropClaim(width, height);
     throw;
   }
