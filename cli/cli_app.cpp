@@ -12,6 +12,7 @@
 #include "imagefile/format_registry.h"
 #include "imagefile/image_info.h"
 #include "imagefile/load_image.h"
+#include "metafiles.h"
 
 namespace vorlino::cli {
 namespace {
@@ -96,6 +97,7 @@ void printInfo(std::ostream& out, const std::string& name, const ImageInfo& info
 
 int commandInfo(const Arguments& a, std::ostream& out, std::ostream& err) {
   if (a.positional.empty()) throw UsageError{"info needs at least one file"};
+  if (auto why = prepareMetafiles(a.positional)) err << *why << '\n';
   int status = kExitOk;
   for (const std::string& name : a.positional) {
     ImageInfo info;
@@ -109,8 +111,9 @@ int commandInfo(const Arguments& a, std::ostream& out, std::ostream& err) {
   return status;
 }
 
-int commandConvert(const Arguments& a) {
+int commandConvert(const Arguments& a, std::ostream& err) {
   if (a.positional.size() != 2) throw UsageError{"convert needs INPUT and OUTPUT"};
+  if (auto why = prepareMetafiles({a.positional[0]})) err << *why << '\n';
   const JpegOptions jpeg = jpegOptionsOf(a);
   Bitmap photo;
   PhotoMetadata metadata;
@@ -118,10 +121,11 @@ int commandConvert(const Arguments& a) {
   return saveResult(a.positional[1], photo, jpeg, &metadata) ? kExitOk : kExitSomeFailed;
 }
 
-int commandResize(const Arguments& a) {
+int commandResize(const Arguments& a, std::ostream& err) {
   if (a.positional.size() != 2) throw UsageError{"resize needs INPUT and OUTPUT"};
   if (!a.value("--width") || !a.value("--height"))
     throw UsageError{"resize needs --width and --height"};
+  if (auto why = prepareMetafiles({a.positional[0]})) err << *why << '\n';
   const int width = parseInt(*a.value("--width"), "--width", 1, 65535);
   const int height = parseInt(*a.value("--height"), "--height", 1, 65535);
   const JpegOptions jpeg = jpegOptionsOf(a);
@@ -166,10 +170,11 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (command == "info") return commandInfo(parseArguments(rest, {}, {}), out, err);
     if (command == "convert")
       return commandConvert(
-          parseArguments(rest, {"--quality"}, {"--progressive", "--strip-metadata"}));
+          parseArguments(rest, {"--quality"}, {"--progressive", "--strip-metadata"}), err);
     if (command == "resize")
       return commandResize(parseArguments(rest, {"--width", "--height", "--quality"},
-                                          {"--plain", "--progressive", "--strip-metadata"}));
+                                          {"--plain", "--progressive", "--strip-metadata"}),
+                           err);
     if (command == "frame")
       return commandFrame(
           parseArguments(

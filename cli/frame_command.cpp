@@ -22,6 +22,7 @@
 #include "batch/shard.h"
 #include "cli_texts.h"
 #include "imagefile/load_image.h"
+#include "metafiles.h"
 #include "parallel/parallel.h"
 #include "settings/settings.h"
 
@@ -172,6 +173,11 @@ int commandFrame(const Arguments& a, StreamPrompts& messages) {
       if (!shard || inShard(pictures[i].second.generic_string(), *shard))
         work.push_back({pictures[i].first.string(), names.outputs[i]});
   }
+
+  // Qt is loaded only for a run that reads a metafile, before the workers start.
+  std::vector<std::string> toRead{s.maskPath};
+  for (const FrameFileJob& job : work) toRead.push_back(job.input);
+  if (auto why = prepareMetafiles(toRead)) messages.line(*why);
 
   // The mask as the program keeps it: 24-bit grey, then the saved negative and angle replayed.
   const auto maskPicture = prepareMaskPicture(s.maskPath, s.negative, s.angle);

@@ -1,5 +1,5 @@
 // Metafile decoders: the core player draws through a QPainter onto a white image of the
-// picture's natural size, which becomes a 24-bit bitmap.
+// picture's natural size, in the caller's 32-bit pixels; the decoders make those a 24-bit bitmap.
 #include "render/metafile_decoders.h"
 
 #include <QImage>
@@ -14,35 +14,24 @@ namespace {
 
 enum class MetafileKind { mkWmf, mkEmf };
 
-CodecResult render(ByteReader& in, Bitmap& out, const DecodeLimits& limits, MetafileKind kind) {
+CodecResult render(ByteReader& in, const DecodeLimits& limits, MetafileKind kind,
+                   MetafilePixelsFor pixelsFor, void* context) {
   MetafileLayout layout;
   CodecResult r =
       kind == MetafileKind::mkEmf ? measureEmf(in, layout, limits) : measureWmf(in, layout, limits);
   if (!r.ok()) return r;
-  QImage image(layout.width, layout.height, QImage::Format_RGB32);
+  std::size_t stride = 0;
+  std::uint8_t* pixels = pixelsFor(context, layout.width, layout.height, &stride);
+  if (!pixels) return CodecResult::fail(CodecError::ceNoMemory, "no memory for the picture");
+  QImage image(pixels, layout.width, layout.height, static_cast<qsizetype>(stride),
+               QImage::Format_RGB32);
   if (image.isNull()) return CodecResult::fail(CodecError::ceNoMemory, "no memory for the picture");
   image.setDotsPerMeterX(3780);  // 96 dpi, the scale fonts are sized for
   image.setDotsPerMeterY(3780);
   image.fill(Qt::white);
-  {
-    QPainterCanvas canvas(image);
-    r = kind == MetafileKind::mkEmf ? playEmf(in, layout, canvas, limits)
-                                    : playWmf(in, layout, canvas, limits);
-  }
-  if (!r.ok()) return r;
-  Bitmap result;
-  result.resetForOverwrite(layout.width, layout.height, 24);
-  for (int y = 0; y < layout.height; ++y) {
-    const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    std::uint8_t* dst = result.row(y);
-    for (int x = 0; x < layout.width; ++x, dst += 3) {
-      dst[0] = static_cast<std::uint8_t>(qBlue(src[x]));
-      dst[1] = static_cast<std::uint8_t>(qGreen(src[x]));
-      dst[2] = static_cast<std::uint8_t>(qRed(src[x]));
-    }
-  }
-  out = std::move(result);
-  return CodecResult::success();
+  QPainterCanvas canvas(image);
+  return kind == MetafileKind::mkEmf ? playEmf(in, layout, canvas, limits)
+                                     : playWmf(in, layout, canvas, limits);
 }
 
 bool looksLikeEmf(const ByteReader& in) {
@@ -53,16 +42,32 @@ bool looksLikeEmf(const ByteReader& in) {
 
 }  // namespace
 
+CodecResult renderWmf(ByteReader& in, const DecodeLimits& limits, MetafilePixelsFor pixelsFor,
+                      void* context) noexcept {
+  return runCodec([&] { return render(in, limits, MetafileKind::mkWmf, pixelsFor, context); });
+}
+
+CodecResult renderEmf(ByteReader& in, const DecodeLimits& limits, MetafilePixelsFor pixelsFor,
+                      void* context) noexcept {
+  return runCodec([&] { return render(in, limits, MetafileKind::mkEmf, pixelsFor, context); });
+}
+
+CodecResult renderWindowsMetafile(ByteReader& in, const DecodeLimits& limits,
+                                  MetafilePixelsFor pixelsFor, void* context) noexcept {
+  return looksLikeEmf(in) ? renderEmf(in, limits, pixelsFor, context)
+                          : renderWmf(in, limits, pixelsFor, context);
+}
+
 CodecResult readWmf(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept {
-  return runCodec([&] { return render(in, out, limits, MetafileKind::mkWmf); });
+  return readMetafileWith(&renderWmf, in, out, limits);
 }
 
 CodecResult readEmf(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept {
-  return runCodec([&] { return render(in, out, limits, MetafileKind::mkEmf); });
+  return readMetafileWith(&renderEmf, in, out, limits);
 }
 
 CodecResult readWindowsMetafile(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept {
-  return looksLikeEmf(in) ? readEmf(in, out, limits) : readWmf(in, out, limits);
+  return readMetafileWith(&renderWindowsMetafile, in, out, limits);
 }
 
 }  // namespace vorlino

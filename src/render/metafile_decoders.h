@@ -6,6 +6,7 @@
 
 #include "bitmap/bitmap.h"
 #include "imagefile/codec.h"
+#include "render/metafile_module.h"
 
 namespace vorlino {
 
@@ -17,5 +18,14 @@ CodecResult readEmf(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noe
 
 // Either kind, told apart by its header: one decoder for both metafile extensions.
 CodecResult readWindowsMetafile(ByteReader& in, Bitmap& out, const DecodeLimits& limits) noexcept;
+
+// The same three as renderers (see render/metafile_module.h): the drawing goes into the caller's
+// 32-bit pixels. renderWindowsMetafile is what the metafile module exports.
+CodecResult renderWmf(ByteReader& in, const DecodeLimits& limits, MetafilePixelsFor pixelsFor,
+                      void* context) noexcept;
+CodecResult renderEmf(ByteReader& in, const DecodeLimits& limits, MetafilePixelsFor pixelsFor,
+                      void* context) noexcept;
+CodecResult renderWindowsMetafile(ByteReader& in, const DecodeLimits& limits,
+                                  MetafilePixelsFor pixelsFor, void* context) noexcept;
 
 }  // namespace vorlino

@@ -81,6 +81,21 @@ TEST(BitmapTest, ConvertsPaletteFormsAndAlphaTo24Bits) {
   EXPECT_EQ(four.pixel(0, 0), rgb(0, 0, 0));
   EXPECT_EQ(alpha.pixel(1, 0), rgb(3, 2, 1));
   EXPECT_EQ(one.palette().size(), 2u);  // a converted bitmap keeps its palette
+
+  // Every index of an 8-bit picture, through a palette shorter than 256: those past its end are
+  // black.
+  Bitmap eight(256, 3, 8);
+  eight.palette().resize(200);
+  for (int i = 0; i < 200; ++i) eight.palette()[i] = toPaletteColor(rgb(i, 255 - i, i / 2));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 256; ++x) eight.setPixel(x, y, (x + 7 * y) & 255);
+  eight.convertTo24();
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const int i = (x + 7 * y) & 255;
+      ASSERT_EQ(eight.pixel(x, y), i < 200 ? rgb(i, 255 - i, i / 2) : rgb(0, 0, 0))
+          << x << "," << y;
+    }
 }
 
 TEST(BitmapTest, RejectsImpossibleSizesWithoutChange) {

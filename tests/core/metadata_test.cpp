@@ -211,6 +211,23 @@ TEST_F(MetadataKeptTest, StreamedFrameWritesWhatTheWholePathWrites) {
     }
 }
 
+TEST_F(MetadataKeptTest, StreamedPhotoWithOneKindOfMetadataKeepsIt) {
+  // Each kind alone in its own segment (EXIF and XMP in APP1, the profile in APP2, IPTC in
+  // APP13), and none at all: the stream reads the head's tags only where there are some.
+  const std::string kinds[] = {"-all= -Make=Vendor", "-all= -XMP-dc:Title='Le lac'",
+                               "-all= '-ICC_Profile<=" + profile() + "'",
+                               "-all= -IPTC:Keywords=montagne", "-all="};
+  for (const std::string& kind : kinds) {
+    SCOPED_TRACE(kind);
+    ASSERT_EQ(SaveImageFileWith(input_, test::randomBitmap(48, 32, 5), {}), 1);
+    run("exiftool -q -overwrite_original " + kind + " '" + input_ + "'");
+    const std::string streamed = dir_.file("s.jpg"), whole = dir_.file("w.jpg");
+    frame(streamed, true, true);
+    frame(whole, true, false);
+    EXPECT_EQ(test::readFileBytes(streamed), test::readFileBytes(whole));
+  }
+}
+
 TEST_F(MetadataKeptTest, StrippedSaveKeepsOnlyTheProfileAndNoMetadataFormatsAreUnchanged) {
   const std::string output = dir_.file("stripped.jpg");
   frame(output, false);

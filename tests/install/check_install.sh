@@ -63,6 +63,10 @@ fi
 # The programs run from the install tree.
 "$prefix/bin/vorlino-cli" info "$prefix/share/vorlino/Masques/"*.png >"$2/info.txt" ||
   fail "vorlino-cli cannot read the installed masks"
+# A metafile is drawn by the module installed in the private library folder.
+python3 "$(dirname "$0")/../cli/text_wmf.py" "$2/text.wmf"
+"$prefix/bin/vorlino-cli" convert "$2/text.wmf" "$2/text.png" 2>"$2/metafile.log" ||
+  fail "vorlino-cli cannot draw a metafile: $(cat "$2/metafile.log")"
 # The window starts and stays up (stopped after a few seconds; preferences go to a scratch home).
 status=0
 HOME=$2/home XDG_CONFIG_HOME=$2/home/.config QT_QPA_PLATFORM=offscreen \

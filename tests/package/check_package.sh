@@ -48,7 +48,7 @@ if [ "${3:-}" = --window ]; then
 fi
 
 for tool in cpack dpkg-deb dpkg-shlibdeps lintian appstreamcli desktop-file-validate apt-get \
-  xvfb-run xdotool man file; do
+  xvfb-run xdotool man file objdump python3; do
   if ! command -v "$tool" >/dev/null; then
     echo "skipped: $tool is not installed (scripts/setup.sh installs it)"
     exit 77
@@ -126,6 +126,13 @@ if "$cli" frame "$src/samples/coffee.png" --mask "$mask" -o "$work/framed.jpg" -
 else
   fail "vorlino-cli frame on the sample"
 fi
+
+# Metafiles are drawn by the module in the package's private library folder, found from the
+# program's own folder; the program itself links no Qt library.
+python3 "$src/tests/cli/text_wmf.py" "$work/text.wmf"
+"$cli" convert "$work/text.wmf" "$work/text.png" 2>"$work/metafile.txt" ||
+  fail "vorlino-cli cannot draw a metafile: $(cat "$work/metafile.txt")"
+objdump -p "$cli" | grep -q 'NEEDED.*libQt' && fail "vorlino-cli links Qt"
 
 # The window from the unpacked root, on its own X server.
 if xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$src" --window "$root" "$work" \

@@ -38,12 +38,11 @@ int batchRowsFor(int width) {
   return static_cast<int>(std::clamp<std::size_t>(rows / 16 * 16, 32, 128));
 }
 
-// Rings of a megabyte or more are rounded up to whole huge pages, 4 MiB at least (the pixel
-// buffers' threshold for them): faulting in a few megabytes of small pages costs more processor
-// time here than blending them.
+// Rings of a megabyte or more (the pixel buffers' threshold for huge pages) are rounded up to
+// whole huge pages: faulting in a few megabytes of small pages costs more processor time here
+// than blending them.
 constexpr std::size_t kHugeRing = std::size_t{1} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kHugeRingLeast = std::size_t{4} << 20;
 
 bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
                const Bitmap& maskPicture) {
@@ -60,16 +59,20 @@ bool canStream(const FrameFileJob& job, const FrameFileSettings& settings,
 }
 
 // The metadata of a JPEG file, read from its segments before the first scan only (a photo's tags
-// sit there), so that a panorama is not read twice in full.
+// sit there), so that a panorama is not read twice in full. A head without the segments that
+// carry tags or a colour profile (APP1: EXIF and XMP; APP2: ICC; APP13: IPTC) has none, and is not
+// handed to the metadata library at all.
 PhotoMetadata readJpegHeadMetadata(const std::string& fileName) {
   std::vector<std::uint8_t> head;
   std::FILE* f = std::fopen(fileName.c_str(), "rb");
   if (!f) return {};
   // Marker by marker: SOI, then segments with a 2-byte length, up to the start of scan.
   std::uint8_t marker[4];
+  bool tagged = false;
   if (std::fread(marker, 1, 2, f) == 2 && marker[0] == 0xFF && marker[1] == 0xD8) {
     head.assign(marker, marker + 2);
     while (std::fread(marker, 1, 4, f) == 4 && marker[0] == 0xFF && marker[1] != 0xDA) {
+      tagged = tagged || marker[1] == 0xE1 || marker[1] == 0xE2 || marker[1] == 0xED;
       const std::size_t length = (std::size_t{marker[2]} << 8) | marker[3];
       if (length < 2) break;
       const std::size_t at = head.size();
@@ -79,7 +82,7 @@ PhotoMetadata readJpegHeadMetadata(const std::string& fileName) {
     }
   }
   std::fclose(f);
-  if (head.empty()) return {};
+  if (head.empty() || !tagged) return {};
   head.push_back(0xFF);
   head.push_back(0xD9);
   return readPhotoMetadata(head.data(), head.size());
@@ -147,8 +150,7 @@ struct Pipeline {
     const std::size_t maskBytes =
         kept || keeping ? 0 : static_cast<std::size_t>(width) * static_cast<std::size_t>(batchRows);
     std::size_t bytes = photoBytes + maskBytes;
-    if (bytes >= kHugeRing)
-      bytes = std::max(kHugeRingLeast, (bytes + kHugePage - 1) / kHugePage * kHugePage);
+    if (bytes >= kHugeRing) bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     memory = PixelBuffer(bytes, PixelBuffer::Fill::kAny);
     maskBatch = memory.data() + photoBytes;
   }
@@ -276,12 +278,14 @@ bool runPipeline(JpegRowReader& reader, RowEncoder& encoder, const FrameFileSett
   Pipeline& p = *made;
   std::thread maskThread, decoder;
   try {
+    // The decoder first: it has the most to do, and can run ahead while the mask's tables are
+    // made.
+    decoder = std::thread([&] { decode(reader, settings, p); });
     if (!kept)
       maskThread = std::thread([&] { makeMaskAndBlend(masks.picture(), height, settings, p); });
-    decoder = std::thread([&] { decode(reader, settings, p); });
   } catch (...) {  // no thread to be had: the one started stops
     p.progress.stop();
-    if (maskThread.joinable()) maskThread.join();
+    if (decoder.joinable()) decoder.join();
     if (claim) masks.dropClaim(width, height);
     throw;
   }

@@ -38,8 +38,9 @@ void adviseHugePages(void* data, std::size_t bytes) noexcept;
 // should not hold the memory of its last burst of work.
 void releaseKeptPixelBlocks() noexcept;
 
-// Owner of one pixel block. Large blocks come from the kernel, 2 MiB aligned with transparent
-// huge pages advised: first touch of a 72 MB frame costs a few milliseconds instead of 0.2 s.
+// Owner of one pixel block. Blocks of a megabyte or more come from the kernel, 2 MiB aligned with
+// transparent huge pages advised: first touch of a 72 MB frame costs a few milliseconds instead of
+// 0.2 s, and that of a 1.4 MB mask picture 0.1 ms instead of 4.
 // A few released large blocks are kept for the next ones of about their size, so that a series of
 // photos (a batch, undo steps) does not pay the kernel's page clearing for every one.
 class PixelBuffer {

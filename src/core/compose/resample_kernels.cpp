@@ -217,6 +217,8 @@ void fillEntry(TContributorEntry& out, std::int64_t size, float centre, float sc
   }
   std::int64_t sum = 0;
   if (first <= last) {
+    // One allocation per entry rather than one per doubling: a long axis has thousands.
+    contributors.reserve(static_cast<std::size_t>(last - first) + 1);
     for (auto j = static_cast<std::int64_t>(first); j <= static_cast<std::int64_t>(last); ++j) {
       const double offset = static_cast<double>(centre) - static_cast<double>(j);  // exact
       const float a = reducing ? roundProductToFloat(offset, scale) : static_cast<float>(offset);
