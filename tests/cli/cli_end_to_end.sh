@@ -2,22 +2,9 @@
 # End-to-end runs of vorlino-cli: usage errors, info, convert, resize and frame into every
 # writable format, each result read back by the tool itself.
 # usage: cli_end_to_end.sh VORLINO_CLI SOURCE_DIR WORK_DIR
-set -u
-# The tool's messages in French, whatever the language of the shell that runs the test.
-export LANGUAGE=fr
-CLI=$1
-SRC=$2
-WORK=$3
-rm -rf "$WORK"
-mkdir -p "$WORK"
+. "$(dirname "$0")/test_start.sh"
 PHOTO=$SRC/tests/data/jpeg/input_plane.jpg
 MASK=$SRC/tests/data/pnm/hopper_16bit.pgm
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # expect STATUS COMMAND...: runs the command and checks its exit status.
 expect() {

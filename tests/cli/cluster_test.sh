@@ -3,20 +3,9 @@
 # files of one run; --list reads inputs from a file or the standard input; --report writes one
 # valid JSON line per photo.
 # usage: cluster_test.sh VORLINO_CLI SOURCE_DIR WORK_DIR
-set -u
-# The tool's messages in French, whatever the language of the shell that runs the test.
-export LANGUAGE=fr
-CLI=$1
-SRC=$2
-WORK=$3
-rm -rf "$WORK"
+. "$(dirname "$0")/test_start.sh"
 mkdir -p "$WORK/in/sub"
 MASK=$SRC/tests/data/pnm/hopper_16bit.pgm
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 cp "$SRC"/tests/data/png/*.png "$SRC"/tests/data/gif/*.gif "$WORK/in/"
 cp "$SRC"/tests/data/jpeg/*.jpg "$WORK/in/sub/"

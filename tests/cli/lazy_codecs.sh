@@ -3,20 +3,10 @@
 # program lists none of them (nor Qt), a run on JPEG photos loads none, and pictures of each kind
 # are still read, several at once, as the core reads them.
 # usage: lazy_codecs.sh VORLINO_CLI SOURCE_DIR WORK_DIR
-set -u
-export LANGUAGE=fr
-CLI=$1
-SRC=$2
-WORK=$3
-rm -rf "$WORK"
+. "$(dirname "$0")/test_start.sh"
 mkdir -p "$WORK/in"
 DATA=$SRC/tests/data
 MASK=$DATA/pnm/hopper_16bit.pgm
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 # loaded COMMAND...: the libraries the run loaded, one a line (the loader's notes go to files:
 # the tool keeps the libraries' own messages off its error stream). Fails when the command does.
 loaded() {

@@ -4,20 +4,10 @@
 # the mask), with its text; a run without one never loads Qt; without the module a metafile fails
 # like any unreadable file and the rest of the run goes on.
 # usage: metafiles.sh VORLINO_CLI SOURCE_DIR WORK_DIR
-set -u
-export LANGUAGE=fr
-CLI=$1
-SRC=$2
-WORK=$3
-rm -rf "$WORK"
+. "$(dirname "$0")/test_start.sh"
 mkdir -p "$WORK/in"
 PHOTO=$SRC/tests/data/jpeg/input_plane.jpg
 MASK=$SRC/tests/data/pnm/hopper_16bit.pgm
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # Two metafiles that draw the same picture unless the text is drawn (see text_wmf.py).
 python3 "$SRC/tests/cli/text_wmf.py" "$WORK/in/text.wmf"
