@@ -20,8 +20,8 @@ struct TPictureLoader::Job {
   JpegOutline outline;
   std::mutex mutex;
   std::condition_variable fullDone;
-  // A large baseline file's first look reads its DC codes on both processors; the full decode
-  // starts once it is done (it would take one of them and delay the first picture).
+  // A first look at 1/8 reads only the DC codes, on both processors; the full decode starts
+  // once it is done (it would take one of them and delay the first picture).
   bool firstLookFirst = false;
   bool firstLookDone = false;
   // The file as the first look read it, shared with the full decode; neither writes it.
